@@ -2,14 +2,33 @@
 #pragma once
 
 #include <QTabWidget>
+#include <array>
+#include <cstdint>
 
 #include "ui/pages_host.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabBar;
+class IoSelectorModel;
 
 namespace zav {
 class BusDeviceTable;
 class PassageConfig;
 class LiftConfig;
 }  // namespace zav
+
+// One row of a page: caption, selector and (where the row has one) check box.
+struct PageRow {
+  QLabel* lb = nullptr;
+  QComboBox* sel = nullptr;
+  QCheckBox* cb = nullptr;
+  IoSelectorModel* model = nullptr;
+};
 
 class TConfigPages : public QTabWidget {
   Q_OBJECT
@@ -18,8 +37,8 @@ class TConfigPages : public QTabWidget {
                zav::LiftConfig& lift, QWidget* parent = nullptr);
   ~TConfigPages() override;
 
-  void ShowPages();         // which pages are visible, then fills the one in front
-  void FillVisiblePage();   // fills the page in front from the model
+  void ShowPages();        // which pages are visible, then fills the one in front
+  void FillVisiblePage();  // fills the page in front from the model
   void FillControllerPage();
   void FillPassagePage();
   void FillLiftPage();
@@ -27,4 +46,104 @@ class TConfigPages : public QTabWidget {
   void WrLCfgBtnClick();
 
   bool filling = false;  // true while a page is being filled from the model
+
+  // User actions; the row argument is the field index of the control's row.
+  void COutSelChange(int row);
+  void COutCbClick(int row);
+  void CInSelChange(int row);
+  void CInCbClick(int row);
+  void DOutSelChange(int row);
+  void DOutCbClick(int row);
+  void DInSelChange(int row);
+  void DInCbClick(int row);
+  void DRdSelChange(int row);
+  void DRdCbClick(int row);
+  void Sluza1SelChange();
+  void KlamkaCbClick();
+  void FullTimCbClick();
+  void TypeCbChange();
+  void RygTimEdExit();
+  void OpenTimEdExit();
+  void DoorNameEdChange();
+  void DoorTcChange();
+  void CtrlTypeSetChange();
+  void LOutSetSelChange(int row);
+  void LInSelChange(int row);
+  void LInCbClick(int row);
+  void LRdSelChange(int row);
+  void LiftTimEdExit();
+  void LiftNameEdChange();
+
+  // The passage the tab strip edits, or -1 when the strip has no tab.
+  int SelectedPassage() const;
+
+  // Pages.
+  QWidget* TabSheet1 = nullptr;
+  QWidget* DoorSheet = nullptr;
+  QWidget* LiftSheet = nullptr;
+
+  // Row tables.
+  std::array<PageRow, 8> cOutRows{};
+  std::array<PageRow, 8> cInRows{};
+  std::array<PageRow, 8> dOutRows{};
+  std::array<PageRow, 8> dInRows{};
+  std::array<PageRow, 4> dRdRows{};
+  std::array<PageRow, 8> lOutSetRows{};
+  std::array<PageRow, 8> lInRows{};  // rows 0 to 2 stay empty
+  std::array<PageRow, 4> lRdRows{};
+
+  // "Kontroler".
+  QPushButton* WrCCfgBtn = nullptr;
+
+  // "Przejścia".
+  QTabBar* DoorTc = nullptr;
+  QLabel* DoorNameLb = nullptr;
+  QLineEdit* DoorNameEd = nullptr;
+  QLabel* RdOutLb = nullptr;
+  QGroupBox* DTstGrpBox = nullptr;
+  QLabel* TypeLb = nullptr;
+  QComboBox* TypeCb = nullptr;
+  QLabel* RygTimLb = nullptr;
+  QLineEdit* RygTimEd = nullptr;
+  QLabel* RygTimsLb = nullptr;
+  QLabel* OpenTimLb = nullptr;
+  QLineEdit* OpenTimEd = nullptr;
+  QLabel* OpenTimsLb = nullptr;
+  QCheckBox* KlamkaCb = nullptr;
+  QCheckBox* FullTimCb = nullptr;
+  QComboBox* Sluza1Sel = nullptr;
+  QComboBox* Sluza2Sel = nullptr;
+  QPushButton* WrDCfgBtn = nullptr;
+  QPushButton* HelpDoorBtn = nullptr;
+  QPushButton* RapCfgBtn = nullptr;
+
+  // "Winda".
+  QLabel* LiftNameLb = nullptr;
+  QLineEdit* LiftNameEd = nullptr;
+  QGroupBox* LTstGrpBox = nullptr;
+  QLabel* LiftTimLb = nullptr;
+  QLineEdit* LiftTimEd = nullptr;
+  QLabel* LiftTimsLb = nullptr;
+  QPushButton* WrLCfgBtn = nullptr;
+
+ private:
+  void BuildControllerPage();
+  void BuildPassagePage();
+  void BuildLiftPage();
+  void SetAirlockItems(int airlocks);
+  // A row in a grid: caption at column col, selector at col + 1, check box at col + 2 when
+  // cbText is not null. kind is a zav::PointKind value.
+  PageRow MakeRow(QWidget* parent, class QGridLayout* grid, int gridRow, int col,
+                  const QString& name, const QString& caption, int kind, const char* cbText,
+                  const QString& group);
+  // Refills a row's selector with the choice list of current and shows item 0.
+  void FillRow(PageRow& row, std::uint16_t current, int filter, std::uint16_t sameAs = 0xFFFF);
+  bool InstallationMode() const;
+  // Refuses a write of a configuration that is not wholly read; true when the write may go on.
+  bool MayWrite(bool complete, int kind);
+
+  PagesHost& host_;
+  zav::BusDeviceTable& table_;
+  zav::PassageConfig& doors_;
+  zav::LiftConfig& lift_;
 };

@@ -1,0 +1,148 @@
+#include "ui/config_pages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+
+#include "config/bus_device_table.h"
+#include "config/io_ref.h"
+#include "link/udpdevset.h"
+#include "ui/io_selector_model.h"
+
+TConfigPages::TConfigPages(PagesHost& host, zav::BusDeviceTable& table, zav::PassageConfig& doors,
+                           zav::LiftConfig& lift, QWidget* parent)
+    : QTabWidget(parent), host_(host), table_(table), doors_(doors), lift_(lift) {
+  setObjectName("CtrlTypeSet");
+  BuildControllerPage();
+  BuildPassagePage();
+  BuildLiftPage();
+  setCurrentWidget(DoorSheet);
+  connect(this, &QTabWidget::currentChanged, this, [this](int) { CtrlTypeSetChange(); });
+}
+
+TConfigPages::~TConfigPages() = default;
+
+PageRow TConfigPages::MakeRow(QWidget* parent, QGridLayout* grid, int gridRow, int col,
+                              const QString& name, const QString& caption, int kind,
+                              const char* cbText, const QString& group) {
+  PageRow row;
+  row.lb = new QLabel(caption, parent);
+  row.lb->setObjectName(name + "Lb");
+  row.sel = new QComboBox(parent);
+  row.sel->setObjectName(name + "Sel");
+  row.sel->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  row.sel->setMinimumContentsLength(14);
+  row.model = new IoSelectorModel(table_, kind, row.sel);
+  row.sel->setModel(row.model);
+  QString access = group.trimmed();
+  QString plain = caption;
+  if (plain.endsWith(':')) plain.chop(1);
+  if (!access.isEmpty()) access += ' ';
+  access += plain;
+  row.sel->setAccessibleName(access);
+  row.lb->setBuddy(row.sel);
+  grid->addWidget(row.lb, gridRow, col);
+  grid->addWidget(row.sel, gridRow, col + 1);
+  if (cbText) {
+    row.cb = new QCheckBox(QString::fromUtf8(cbText), parent);
+    row.cb->setObjectName(name + "Cb");
+    row.cb->setAccessibleName(
+        access + (*cbText ? QString(' ') + QString::fromUtf8(cbText) : QStringLiteral(" Wyjście")));
+    grid->addWidget(row.cb, gridRow, col + 2);
+  }
+  return row;
+}
+
+void TConfigPages::FillRow(PageRow& row, std::uint16_t current, int filter, std::uint16_t sameAs) {
+  const auto kind = static_cast<zav::PointKind>(row.model->Kind());
+  row.model->Refill([&](std::uint16_t* out) {
+    return zav::ChoiceList(table_, current, kind, static_cast<zav::ChoiceFilter>(filter), sameAs,
+                           out);
+  });
+  row.sel->setCurrentIndex(0);
+  if (row.cb && (kind == zav::PointKind::Output || kind == zav::PointKind::Input)) {
+    row.cb->setEnabled(zav::NcEnabled(table_, kind, current));
+    row.cb->setChecked(zav::NcChecked(kind, current));
+  }
+}
+
+bool TConfigPages::InstallationMode() const {
+  zav::UdpDevSet& set = host_.DevSet();
+  if (set.selected < 0 || set.selected >= set.count) return false;
+  return (set.devs[static_cast<std::size_t>(set.selected)].mode & 3) == 3;
+}
+
+void TConfigPages::ShowPages() {
+  if (table_.passageCount == 0) {
+    hide();
+    return;
+  }
+  show();
+  const bool wasFilling = filling;
+  filling = true;
+  if (table_.controllerKind == 1) {
+    setTabVisible(indexOf(TabSheet1), true);
+    setTabVisible(indexOf(DoorSheet), true);
+    setTabVisible(indexOf(LiftSheet), false);
+    WrCCfgBtn->setEnabled(true);
+    while (DoorTc->count() > 0) DoorTc->removeTab(DoorTc->count() - 1);
+    for (int i = 1; i <= table_.passageCount; ++i) DoorTc->addTab(QString::number(i));
+    DoorTc->setCurrentIndex(0);
+    const int airlocks = table_.passageCount == 2 ? 2 : table_.passageCount / 2;
+    for (int i = 0; i < 7; ++i) {
+      const bool visible = i < airlocks;
+      cOutRows[i].lb->setVisible(visible);
+      cOutRows[i].sel->setVisible(visible);
+      cOutRows[i].cb->setVisible(visible);
+    }
+    cOutRows[7].lb->setText(airlocks == 8 ? QStringLiteral("Śluza 8:")
+                                          : QStringLiteral("Ewakuacja:"));
+    SetAirlockItems(airlocks);
+    if (currentWidget() == LiftSheet) setCurrentWidget(DoorSheet);
+  } else {
+    // A lift controller has no controller block: its "Zapisz" would overwrite the lift record
+    // with a passage record, so the page goes away altogether.
+    setTabVisible(indexOf(LiftSheet), true);
+    setTabVisible(indexOf(DoorSheet), false);
+    setTabVisible(indexOf(TabSheet1), false);
+    WrCCfgBtn->setEnabled(false);
+    setCurrentWidget(LiftSheet);
+  }
+  filling = wasFilling;
+  FillVisiblePage();
+}
+
+void TConfigPages::SetAirlockItems(int airlocks) {
+  Sluza1Sel->clear();
+  Sluza2Sel->clear();
+  Sluza1Sel->addItem(QStringLiteral("  -----"));
+  Sluza2Sel->addItem(QStringLiteral("  -----"));
+  const int lastFirst = airlocks == 8 ? 7 : airlocks;
+  for (int k = 1; k <= lastFirst; ++k) Sluza1Sel->addItem(QStringLiteral("Śluza %1").arg(k));
+  for (int k = 2; k <= airlocks; ++k) Sluza2Sel->addItem(QStringLiteral("Śluza %1").arg(k));
+}
+
+void TConfigPages::FillVisiblePage() {
+  if (table_.passageCount == 0) return;
+  if (table_.controllerKind == 1) {
+    if (currentWidget() == DoorSheet)
+      FillPassagePage();
+    else if (currentWidget() == TabSheet1)
+      FillControllerPage();
+  } else {
+    FillLiftPage();
+  }
+}
+
+void TConfigPages::CtrlTypeSetChange() {
+  if (filling) return;
+  FillVisiblePage();
+}
+
+int TConfigPages::SelectedPassage() const {
+  return DoorTc ? DoorTc->currentIndex() : -1;
+}

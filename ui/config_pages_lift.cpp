@@ -1,0 +1,127 @@
+// Page "Winda": the one lift of a lift controller.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "config/io_ref.h"
+#include "ui/config_pages.h"
+#include "ui/io_selector_model.h"
+
+namespace {
+const char* const kSetCaptions[8] = {
+    "1..8:", "9..16:", "17..24:", "25..32:", "33..40:", "41..48:", "49..56:", "57..64:"};
+const char* const kLInCaptions[8] = {
+    "", "", "", "Tamper 1:", "Tamper 2:", "Tamper 3:", "Brak zasilania AC:", "Akumulator:"};
+}  // namespace
+
+void TConfigPages::BuildLiftPage() {
+  LiftSheet = new QWidget(this);
+  LiftSheet->setObjectName("LiftSheet");
+  auto* page = new QVBoxLayout(LiftSheet);
+
+  auto* nameRow = new QHBoxLayout;
+  LiftNameLb = new QLabel(QStringLiteral("Nazwa windy:"), LiftSheet);
+  LiftNameLb->setObjectName("LiftNameLb");
+  LiftNameEd = new QLineEdit(LiftSheet);
+  LiftNameEd->setObjectName("LiftNameEd");
+  LiftNameEd->setMaxLength(15);
+  LiftNameEd->setAccessibleName(QStringLiteral("Nazwa windy"));
+  LiftNameLb->setBuddy(LiftNameEd);
+  connect(LiftNameEd, &QLineEdit::textChanged, this,
+          [this](const QString&) { LiftNameEdChange(); });
+  nameRow->addWidget(LiftNameLb);
+  nameRow->addWidget(LiftNameEd);
+  nameRow->addStretch(1);
+  page->addLayout(nameRow);
+
+  auto* columns = new QHBoxLayout;
+  page->addLayout(columns);
+  auto* left = new QVBoxLayout;
+  auto* right = new QVBoxLayout;
+  columns->addLayout(left);
+  columns->addLayout(right);
+
+  auto* setBox = new QGroupBox(QStringLiteral(" Poziomy "), LiftSheet);
+  auto* setGrid = new QGridLayout(setBox);
+  for (int i = 0; i < 8; ++i) {
+    lOutSetRows[i] = MakeRow(setBox, setGrid, i, 0, QStringLiteral("LOutSet%1").arg(i),
+                             QString::fromUtf8(kSetCaptions[i]),
+                             static_cast<int>(zav::PointKind::OutputSet), nullptr, setBox->title());
+    connect(lOutSetRows[i].sel, &QComboBox::currentIndexChanged, this, [this, i](int) {
+      if (!filling) LOutSetSelChange(i);
+    });
+  }
+  left->addWidget(setBox);
+  left->addStretch(1);
+
+  auto* rdBox = new QGroupBox(QStringLiteral(" Czytniki "), LiftSheet);
+  auto* rdGrid = new QGridLayout(rdBox);
+  for (int r = 0; r < 4; ++r) {
+    lRdRows[r] = MakeRow(rdBox, rdGrid, r, 0, QStringLiteral("LRd%1").arg(r),
+                         QStringLiteral("%1:").arg(r + 1), static_cast<int>(zav::PointKind::Reader),
+                         nullptr, rdBox->title());
+    connect(lRdRows[r].sel, &QComboBox::currentIndexChanged, this, [this, r](int) {
+      if (!filling) LRdSelChange(r);
+    });
+  }
+  right->addWidget(rdBox);
+
+  auto* inBox = new QGroupBox(QStringLiteral(" Wejścia "), LiftSheet);
+  auto* inGrid = new QGridLayout(inBox);
+  for (int i = 3; i < 8; ++i) {
+    lInRows[i] = MakeRow(inBox, inGrid, i - 3, 0, QStringLiteral("LIn%1").arg(i),
+                         QString::fromUtf8(kLInCaptions[i]),
+                         static_cast<int>(zav::PointKind::Input), "NC", inBox->title());
+    connect(lInRows[i].sel, &QComboBox::currentIndexChanged, this, [this, i](int) {
+      if (!filling) LInSelChange(i);
+    });
+    connect(lInRows[i].cb, &QCheckBox::clicked, this, [this, i](bool) { LInCbClick(i); });
+  }
+  right->addWidget(inBox);
+
+  LTstGrpBox = new QGroupBox(QStringLiteral(" Testowanie "), LiftSheet);
+  LTstGrpBox->setObjectName("LTstGrpBox");
+  auto* tstRow = new QHBoxLayout(LTstGrpBox);
+  LiftTimLb = new QLabel(QStringLiteral("Czas odblokowania przycisków:"), LTstGrpBox);
+  LiftTimLb->setObjectName("LiftTimLb");
+  LiftTimEd = new QLineEdit(LTstGrpBox);
+  LiftTimEd->setObjectName("LiftTimEd");
+  LiftTimEd->setMaxLength(4);
+  LiftTimEd->setMaximumWidth(60);
+  LiftTimEd->setAccessibleName(QStringLiteral("Czas odblokowania przycisków"));
+  LiftTimLb->setBuddy(LiftTimEd);
+  LiftTimsLb = new QLabel(QStringLiteral("s"), LTstGrpBox);
+  LiftTimsLb->setObjectName("LiftTimsLb");
+  connect(LiftTimEd, &QLineEdit::editingFinished, this, [this] { LiftTimEdExit(); });
+  tstRow->addWidget(LiftTimLb);
+  tstRow->addWidget(LiftTimEd);
+  tstRow->addWidget(LiftTimsLb);
+  tstRow->addStretch(1);
+  right->addWidget(LTstGrpBox);
+  right->addStretch(1);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  WrLCfgBtn = new QPushButton(QStringLiteral("Zapisz"), LiftSheet);
+  WrLCfgBtn->setObjectName("WrLCfgBtn");
+  connect(WrLCfgBtn, &QPushButton::clicked, this, [this] { WrLCfgBtnClick(); });
+  buttons->addWidget(WrLCfgBtn);
+  page->addLayout(buttons);
+  page->addStretch(1);
+  addTab(LiftSheet, QStringLiteral("Winda"));
+}
+
+void TConfigPages::FillLiftPage() {}
+void TConfigPages::LOutSetSelChange(int) {}
+void TConfigPages::LInSelChange(int) {}
+void TConfigPages::LInCbClick(int) {}
+void TConfigPages::LRdSelChange(int) {}
+void TConfigPages::LiftTimEdExit() {}
+void TConfigPages::LiftNameEdChange() {}
+void TConfigPages::WrLCfgBtnClick() {}
