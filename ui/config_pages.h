@@ -30,6 +30,15 @@ struct PageRow {
   IoSelectorModel* model = nullptr;
 };
 
+// Error box texts of the write buttons.
+inline constexpr const char* kIncompleteText =
+    "Konfiguracja nie została w całości odczytana z wybranego kontrolera, więc nie zostanie "
+    "zapisana. Wybierz kontroler ponownie, aby odczytać jego konfigurację.";
+inline constexpr const char* kNotDoorText =
+    "Wybrany kontroler nie jest kontrolerem przejść: konfiguracja przejść nie zostanie zapisana.";
+inline constexpr const char* kNotLiftText =
+    "Wybrany kontroler nie jest kontrolerem windy: konfiguracja windy nie zostanie zapisana.";
+
 class TConfigPages : public QTabWidget {
   Q_OBJECT
  public:
@@ -139,11 +148,12 @@ class TConfigPages : public QTabWidget {
   // Refills a row's selector with the choice list of current and shows item 0.
   void FillRow(PageRow& row, std::uint16_t current, int filter, std::uint16_t sameAs = 0xFFFF);
   bool InstallationMode() const;
-  // Refuses a write of a configuration that is not wholly read; true when the write may go on.
-  bool MayWrite(bool complete, int kind);
+  // The selected passage when it is one of the configuration's, else -1.
+  int EditedPassage() const;
 
   PagesHost& host_;
   zav::BusDeviceTable& table_;
   zav::PassageConfig& doors_;
   zav::LiftConfig& lift_;
+  int shownPassage_ = -1;  // the passage whose values the strip shows
 };

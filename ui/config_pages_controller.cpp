@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "config/io_ref.h"
+#include "config/passage_config.h"
 #include "ui/config_pages.h"
 #include "ui/io_selector_model.h"
 
@@ -64,8 +65,41 @@ void TConfigPages::BuildControllerPage() {
   addTab(TabSheet1, QStringLiteral("Kontroler"));
 }
 
-void TConfigPages::FillControllerPage() {}
-void TConfigPages::COutSelChange(int) {}
-void TConfigPages::COutCbClick(int) {}
-void TConfigPages::CInSelChange(int) {}
-void TConfigPages::CInCbClick(int) {}
+void TConfigPages::FillControllerPage() {
+  if (table_.passageCount == 0) return;
+  const bool wasFilling = filling;
+  filling = true;
+  const zav::ControllerIoConfig& io = doors_.controllerIo;
+  // The first two airlocks are wired to the controller itself.
+  for (int i = 0; i < 8; ++i)
+    FillRow(cOutRows[i], io.outputs[i],
+            static_cast<int>(i < 2 ? zav::ChoiceFilter::DeviceZero : zav::ChoiceFilter::None));
+  for (int i = 0; i < 8; ++i)
+    FillRow(cInRows[i], io.inputs[i],
+            static_cast<int>(i < 2 ? zav::ChoiceFilter::DeviceZero : zav::ChoiceFilter::None));
+  filling = wasFilling;
+}
+
+void TConfigPages::COutSelChange(int row) {
+  if (row < 0 || row >= 8 || cOutRows[row].sel->currentIndex() < 0) return;
+  doors_.SetControllerOutput(row, cOutRows[row].model->RefAt(cOutRows[row].sel->currentIndex()),
+                             cOutRows[row].cb->isChecked());
+  FillControllerPage();
+}
+
+void TConfigPages::COutCbClick(int row) {
+  if (filling || row < 0 || row >= 8) return;
+  doors_.SetControllerOutputNc(row, cOutRows[row].cb->isChecked());
+}
+
+void TConfigPages::CInSelChange(int row) {
+  if (row < 0 || row >= 8 || cInRows[row].sel->currentIndex() < 0) return;
+  doors_.SetControllerInput(row, cInRows[row].model->RefAt(cInRows[row].sel->currentIndex()),
+                            cInRows[row].cb->isChecked());
+  FillControllerPage();
+}
+
+void TConfigPages::CInCbClick(int row) {
+  if (filling || row < 0 || row >= 8) return;
+  doors_.SetControllerInputNc(row, cInRows[row].cb->isChecked());
+}

@@ -10,6 +10,9 @@
 #include <QVBoxLayout>
 
 #include "config/io_ref.h"
+#include "config/lift_config.h"
+#include "config/time_text.h"
+#include "link/udpdevset.h"
 #include "ui/config_pages.h"
 #include "ui/io_selector_model.h"
 
@@ -117,11 +120,80 @@ void TConfigPages::BuildLiftPage() {
   addTab(LiftSheet, QStringLiteral("Winda"));
 }
 
-void TConfigPages::FillLiftPage() {}
-void TConfigPages::LOutSetSelChange(int) {}
-void TConfigPages::LInSelChange(int) {}
-void TConfigPages::LInCbClick(int) {}
-void TConfigPages::LRdSelChange(int) {}
-void TConfigPages::LiftTimEdExit() {}
-void TConfigPages::LiftNameEdChange() {}
-void TConfigPages::WrLCfgBtnClick() {}
+void TConfigPages::FillLiftPage() {
+  if (table_.passageCount == 0 || table_.controllerKind != 2) return;
+  const bool wasFilling = filling;
+  filling = true;
+  const bool installation = InstallationMode();
+  for (QWidget* w : {static_cast<QWidget*>(LTstGrpBox), static_cast<QWidget*>(LiftTimLb),
+                     static_cast<QWidget*>(LiftTimEd), static_cast<QWidget*>(LiftTimsLb)})
+    w->setEnabled(installation);
+
+  const QString name = QString::fromStdString(lift_.Name());
+  if (LiftNameEd->text() != name) LiftNameEd->setText(name);
+
+  const int none = static_cast<int>(zav::ChoiceFilter::None);
+  for (int i = 0; i < 8; ++i) FillRow(lOutSetRows[i], lift_.floorSets[i], none);
+  for (int i = 3; i < 8; ++i) FillRow(lInRows[i], lift_.inputs[i], none);
+  for (int r = 0; r < 4; ++r) FillRow(lRdRows[r], lift_.readers[r], none);
+  LiftTimEd->setText(QString::fromStdString(zav::TimeText(lift_.params.unlockTime)));
+  filling = wasFilling;
+}
+
+void TConfigPages::LOutSetSelChange(int row) {
+  if (row < 0 || row >= 8 || lOutSetRows[row].sel->currentIndex() < 0) return;
+  lift_.SetFloorSet(row, lOutSetRows[row].model->RefAt(lOutSetRows[row].sel->currentIndex()));
+  FillLiftPage();
+}
+
+void TConfigPages::LInSelChange(int row) {
+  if (row < 3 || row >= 8 || lInRows[row].sel->currentIndex() < 0) return;
+  lift_.SetLiftInput(row, lInRows[row].model->RefAt(lInRows[row].sel->currentIndex()),
+                     lInRows[row].cb->isChecked());
+  FillLiftPage();
+}
+
+void TConfigPages::LInCbClick(int row) {
+  if (filling || row < 3 || row >= 8) return;
+  lift_.SetLiftInputNc(row, lInRows[row].cb->isChecked());
+}
+
+void TConfigPages::LRdSelChange(int row) {
+  if (row < 0 || row >= 4 || lRdRows[row].sel->currentIndex() < 0) return;
+  lift_.SetLiftReader(row, lRdRows[row].model->RefAt(lRdRows[row].sel->currentIndex()));
+  FillLiftPage();
+}
+
+void TConfigPages::LiftTimEdExit() {
+  if (filling) return;
+  lift_.SetUnlockTime(zav::TimeFromText(LiftTimEd->text().toStdString()));
+  FillLiftPage();
+}
+
+// As for passages, showing the name never stores it again.
+void TConfigPages::LiftNameEdChange() {
+  if (filling) return;
+  lift_.SetName(LiftNameEd->text().toStdString());
+}
+
+void TConfigPages::WrLCfgBtnClick() {
+  if (table_.passageCount == 0 || table_.controllerKind != 2) {
+    host_.ShowError(QString::fromUtf8(kNotLiftText));
+    return;
+  }
+  if (!lift_.complete) {
+    host_.ShowError(QString::fromUtf8(kIncompleteText));
+    return;
+  }
+  bool refused = false;
+  const bool ok = host_.Guarded([&] {
+    zav::UdpDevSet& set = host_.DevSet();
+    if (set.Collect(0)) host_.FillEthList();
+    if (set.selected < 0 || set.selected >= set.count) {
+      refused = true;
+      return;
+    }
+    refused = !lift_.Write(set.devs[static_cast<std::size_t>(set.selected)]);
+  });
+  if (ok && refused) host_.ShowError(QString::fromUtf8(kIncompleteText));
+}

@@ -11,6 +11,9 @@
 #include <QVBoxLayout>
 
 #include "config/io_ref.h"
+#include "config/passage_config.h"
+#include "config/time_text.h"
+#include "link/udpdevset.h"
 #include "ui/config_pages.h"
 #include "ui/io_selector_model.h"
 
@@ -209,19 +212,186 @@ void TConfigPages::BuildPassagePage() {
   addTab(DoorSheet, QStringLiteral("Przejścia"));
 }
 
-void TConfigPages::FillPassagePage() {}
-void TConfigPages::DOutSelChange(int) {}
-void TConfigPages::DOutCbClick(int) {}
-void TConfigPages::DInSelChange(int) {}
-void TConfigPages::DInCbClick(int) {}
-void TConfigPages::DRdSelChange(int) {}
-void TConfigPages::DRdCbClick(int) {}
-void TConfigPages::Sluza1SelChange() {}
-void TConfigPages::KlamkaCbClick() {}
-void TConfigPages::FullTimCbClick() {}
-void TConfigPages::TypeCbChange() {}
-void TConfigPages::RygTimEdExit() {}
-void TConfigPages::OpenTimEdExit() {}
-void TConfigPages::DoorNameEdChange() {}
-void TConfigPages::DoorTcChange() {}
-void TConfigPages::WrDCfgBtnClick() {}
+void TConfigPages::FillPassagePage() {
+  if (table_.passageCount == 0) return;
+  const int p = SelectedPassage();
+  if (p < 0 || p >= doors_.PassageCount()) return;
+  const bool wasFilling = filling;
+  filling = true;
+  shownPassage_ = p;
+
+  // Outside "Instalacja" these parameters belong to the access-control application.
+  const bool installation = InstallationMode();
+  for (QWidget* w : {static_cast<QWidget*>(DTstGrpBox), static_cast<QWidget*>(TypeLb),
+                     static_cast<QWidget*>(TypeCb), static_cast<QWidget*>(RygTimLb),
+                     static_cast<QWidget*>(RygTimEd), static_cast<QWidget*>(RygTimsLb),
+                     static_cast<QWidget*>(OpenTimLb), static_cast<QWidget*>(OpenTimEd),
+                     static_cast<QWidget*>(OpenTimsLb), static_cast<QWidget*>(KlamkaCb),
+                     static_cast<QWidget*>(FullTimCb)})
+    w->setEnabled(installation);
+
+  const QString name = QString::fromStdString(doors_.Name(p));
+  if (DoorNameEd->text() != name) DoorNameEd->setText(name);
+
+  const zav::Passage& ps = doors_.passages[p];
+  const int none = static_cast<int>(zav::ChoiceFilter::None);
+  for (int i = 0; i < 8; ++i) FillRow(dOutRows[i], ps.outputs[i], none);
+  for (int i = 0; i < 8; ++i) {
+    if (i == 1) continue;
+    FillRow(dInRows[i], ps.inputs[i], none);
+  }
+  // The door sensor must sit on the bolt's device; without a bolt there is nothing to offer.
+  FillRow(dInRows[1], ps.inputs[1], static_cast<int>(zav::ChoiceFilter::SameDevice), ps.outputs[0]);
+  dInRows[1].sel->setEnabled(ps.outputs[0] != zav::kNone);
+
+  for (int r = 0; r < 4; ++r) {
+    FillRow(dRdRows[r], ps.readers[r], none);
+    const bool bound = ps.readers[r] != zav::kNone;
+    dRdRows[r].cb->setEnabled(bound);
+    dRdRows[r].cb->setChecked(bound && ps.params.ReaderExit(r));
+  }
+
+  Sluza1Sel->setCurrentIndex(doors_.FirstAirlockItem(p));
+  Sluza2Sel->setCurrentIndex(doors_.SecondAirlockItem(p));
+  KlamkaCb->setChecked(ps.params.HandleOpening());
+  FullTimCb->setChecked(ps.params.FullBoltPulse());
+  const int type = ps.params.PassageType();
+  TypeCb->setCurrentIndex(type <= 4 ? type : -1);
+  RygTimEd->setText(QString::fromStdString(zav::TimeText(ps.params.boltTime)));
+  OpenTimEd->setText(QString::fromStdString(zav::TimeText(ps.params.openTime)));
+  filling = wasFilling;
+}
+
+int TConfigPages::EditedPassage() const {
+  const int p = SelectedPassage();
+  return p >= 0 && p < doors_.PassageCount() ? p : -1;
+}
+
+void TConfigPages::DOutSelChange(int row) {
+  const int p = EditedPassage();
+  if (p < 0 || row < 0 || row >= 8) return;
+  const int item = dOutRows[row].sel->currentIndex();
+  if (item < 0) return;
+  doors_.SetOutput(p, row, dOutRows[row].model->RefAt(item), dOutRows[row].cb->isChecked());
+  FillPassagePage();
+}
+
+void TConfigPages::DOutCbClick(int row) {
+  const int p = EditedPassage();
+  if (filling || p < 0 || row < 0 || row >= 8) return;
+  doors_.SetOutputNc(p, row, dOutRows[row].cb->isChecked());
+}
+
+void TConfigPages::DInSelChange(int row) {
+  const int p = EditedPassage();
+  if (p < 0 || row < 0 || row >= 8) return;
+  const int item = dInRows[row].sel->currentIndex();
+  if (item < 0) return;
+  doors_.SetInput(p, row, dInRows[row].model->RefAt(item), dInRows[row].cb->isChecked());
+  FillPassagePage();
+}
+
+void TConfigPages::DInCbClick(int row) {
+  const int p = EditedPassage();
+  if (filling || p < 0 || row < 0 || row >= 8) return;
+  doors_.SetInputNc(p, row, dInRows[row].cb->isChecked());
+}
+
+void TConfigPages::DRdSelChange(int row) {
+  const int p = EditedPassage();
+  if (p < 0 || row < 0 || row >= 4) return;
+  const int item = dRdRows[row].sel->currentIndex();
+  if (item < 0) return;
+  doors_.SetReader(p, row, dRdRows[row].model->RefAt(item));
+  FillPassagePage();
+}
+
+void TConfigPages::DRdCbClick(int row) {
+  const int p = EditedPassage();
+  if (filling || p < 0 || row < 0 || row >= 4) return;
+  doors_.SetReaderExit(p, row, dRdRows[row].cb->isChecked());
+}
+
+void TConfigPages::Sluza1SelChange() {
+  const int p = EditedPassage();
+  const int first = Sluza1Sel->currentIndex();
+  const int second = Sluza2Sel->currentIndex();
+  // No item chosen means no airlock value at all: leave the record as it is.
+  if (p < 0 || first < 0 || second < 0) return;
+  doors_.SetAirlocks(p, first, second);
+  FillPassagePage();
+}
+
+void TConfigPages::KlamkaCbClick() {
+  const int p = EditedPassage();
+  if (filling || p < 0) return;
+  doors_.SetHandleOpening(p, KlamkaCb->isChecked());
+}
+
+void TConfigPages::FullTimCbClick() {
+  const int p = EditedPassage();
+  if (filling || p < 0) return;
+  doors_.SetFullBoltPulse(p, FullTimCb->isChecked());
+}
+
+void TConfigPages::TypeCbChange() {
+  const int p = EditedPassage();
+  if (filling || p < 0 || TypeCb->currentIndex() < 0) return;
+  doors_.SetType(p, TypeCb->currentIndex());
+}
+
+// The time edits belong to the passage on show, which differs from the selected tab for the
+// moment between a tab click and the refill.
+void TConfigPages::RygTimEdExit() {
+  if (filling || shownPassage_ < 0 || shownPassage_ >= doors_.PassageCount()) return;
+  doors_.SetBoltTime(shownPassage_, zav::TimeFromText(RygTimEd->text().toStdString()));
+  FillPassagePage();
+}
+
+void TConfigPages::OpenTimEdExit() {
+  if (filling || shownPassage_ < 0 || shownPassage_ >= doors_.PassageCount()) return;
+  doors_.SetOpenTime(shownPassage_, zav::TimeFromText(OpenTimEd->text().toStdString()));
+  FillPassagePage();
+}
+
+// Showing a name must not store it again: a name byte with no Windows-1250 meaning would come
+// back as "?" and the unused bytes after the NUL would be cleared.
+void TConfigPages::DoorNameEdChange() {
+  if (filling || shownPassage_ < 0 || shownPassage_ >= doors_.PassageCount()) return;
+  doors_.SetName(shownPassage_, DoorNameEd->text().toStdString());
+}
+
+void TConfigPages::DoorTcChange() {
+  if (filling) return;
+  // The strip does not take the focus, so a time typed for the passage on show and not yet
+  // left would be lost; it is taken in for that passage first.
+  if (shownPassage_ >= 0 && shownPassage_ < doors_.PassageCount()) {
+    if (RygTimEd->isModified())
+      doors_.SetBoltTime(shownPassage_, zav::TimeFromText(RygTimEd->text().toStdString()));
+    if (OpenTimEd->isModified())
+      doors_.SetOpenTime(shownPassage_, zav::TimeFromText(OpenTimEd->text().toStdString()));
+  }
+  FillPassagePage();
+}
+
+void TConfigPages::WrDCfgBtnClick() {
+  if (table_.passageCount == 0 || table_.controllerKind != 1) {
+    host_.ShowError(QString::fromUtf8(kNotDoorText));
+    return;
+  }
+  if (!doors_.complete) {
+    host_.ShowError(QString::fromUtf8(kIncompleteText));
+    return;
+  }
+  bool refused = false;
+  const bool ok = host_.Guarded([&] {
+    zav::UdpDevSet& set = host_.DevSet();
+    if (set.Collect(0)) host_.FillEthList();
+    if (set.selected < 0 || set.selected >= set.count) {
+      refused = true;
+      return;
+    }
+    refused = !doors_.Write(set.devs[static_cast<std::size_t>(set.selected)]);
+  });
+  if (ok && refused) host_.ShowError(QString::fromUtf8(kIncompleteText));
+}
