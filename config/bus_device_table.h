@@ -57,6 +57,8 @@ class BusDeviceTable {
   // reply too short to hold the entries it announces counts as different.
   bool Differs(const std::uint8_t* payload, int len) const;
   bool HasInactive() const;
+  // Clears every entry's taken bitmaps, before the marks are rebuilt from a configuration.
+  void ClearTaken();
   // Fills out (room for kMaxReplacementPairs) and returns the number of pairs.
   int ReplacementPairs(ReplacementPair* out) const;
 

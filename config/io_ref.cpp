@@ -1,0 +1,175 @@
+#include "config/io_ref.h"
+
+#include <cstring>
+
+namespace zav {
+
+namespace {
+
+// The taken bit of a point, or nullptr when the reference names no table position.
+struct TakenBit {
+  std::uint32_t* wide = nullptr;
+  std::uint16_t* narrow = nullptr;
+  std::uint32_t mask = 0;
+};
+
+TakenBit Locate(BusDeviceTable& table, PointKind kind, IoRef ref) {
+  TakenBit t;
+  if (!IsDeviceRef(ref)) return t;
+  BusDevice& d = table.devices[RefDevice(ref)];
+  switch (kind) {
+    case PointKind::Output:
+      t.wide = &d.outputsTaken;
+      t.mask = 1u << (ref & 0x1F);
+      break;
+    case PointKind::Input:
+      t.wide = &d.inputsTaken;
+      t.mask = 1u << (ref & 0x1F);
+      break;
+    case PointKind::Reader:
+      t.narrow = &d.readersTaken;
+      t.mask = 1u << (ref & 0x03);
+      break;
+    case PointKind::OutputSet:
+      t.narrow = &d.outputSetsTaken;
+      t.mask = 1u << (ref & 0x03);
+      break;
+  }
+  return t;
+}
+
+bool DeviceHasNcOutputs(const BusDeviceTable& table, IoRef ref) {
+  return IsDeviceRef(ref) && table.devices[RefDevice(ref)].ncOutputs;
+}
+
+}  // namespace
+
+const char* KindPrefix(PointKind kind) {
+  switch (kind) {
+    case PointKind::Output:
+      return "Out";
+    case PointKind::Input:
+      return "In";
+    case PointKind::Reader:
+      return "Rd";
+    case PointKind::OutputSet:
+      break;
+  }
+  return "";
+}
+
+int FreePoints(const BusDeviceTable& table, PointKind kind, IoRef* out) {
+  int n = 0;
+  for (int j = 0; j < table.activeCount; ++j) {
+    const int pos = table.order[j];
+    const BusDevice& d = table.devices[pos];
+    int points = 0;
+    std::uint32_t taken = 0;
+    switch (kind) {
+      case PointKind::Output:
+        points = d.outputs;
+        taken = d.outputsTaken;
+        break;
+      case PointKind::Input:
+        points = d.inputs;
+        taken = d.inputsTaken;
+        break;
+      case PointKind::Reader:
+        points = d.readers;
+        taken = d.readersTaken;
+        break;
+      case PointKind::OutputSet:
+        points = d.outputSets;
+        taken = d.outputSetsTaken;
+        break;
+    }
+    for (int k = 0; k < points && k < 32; ++k) {
+      if (taken & (1u << k)) continue;
+      if (n >= kMaxFreePoints) return n;
+      out[n++] = static_cast<IoRef>((pos << 8) | k);
+    }
+  }
+  return n;
+}
+
+void TakePoint(BusDeviceTable& table, PointKind kind, IoRef ref) {
+  const TakenBit t = Locate(table, kind, ref);
+  if (t.wide) *t.wide |= t.mask;
+  if (t.narrow) *t.narrow = static_cast<std::uint16_t>(*t.narrow | t.mask);
+}
+
+void ReleasePoint(BusDeviceTable& table, PointKind kind, IoRef ref) {
+  const TakenBit t = Locate(table, kind, ref);
+  if (t.wide) *t.wide &= ~t.mask;
+  if (t.narrow) *t.narrow = static_cast<std::uint16_t>(*t.narrow & ~t.mask);
+}
+
+void Assign(BusDeviceTable& table, IoRef& field, PointKind kind, IoRef newRef, bool nc) {
+  const IoRef old = field;
+  IoRef value = newRef;
+  if (newRef == kNone) {
+    value = kNone;
+  } else if (kind == PointKind::Input ||
+             (kind == PointKind::Output && DeviceHasNcOutputs(table, newRef))) {
+    value = static_cast<IoRef>((newRef & ~kNcBit) | (nc ? kNcBit : 0));
+  }
+  field = value;
+  ReleasePoint(table, kind, old);
+  TakePoint(table, kind, value);
+}
+
+void SetNc(IoRef& field, bool on) {
+  if (field == kNone) return;
+  field = static_cast<IoRef>(on ? (field | kNcBit) : (field & ~kNcBit));
+}
+
+std::string IoLabel(const BusDeviceTable& table, IoRef ref, const char* prefix) {
+  if (prefix == nullptr) prefix = "";
+  if (ref == kNone) {
+    std::string blank = "     ---     ";
+    if (std::strlen(prefix) == 3) blank += ' ';
+    return blank;
+  }
+  return DevName(table.devices[RefDevice(ref) & 0x7F].id) + ":" + prefix +
+         std::to_string((ref & 0x1F) + 1);
+}
+
+std::string SetLabel(const BusDeviceTable& table, IoRef ref) {
+  return DevName(table.devices[RefDevice(ref) & 0x7F].id);
+}
+
+int ChoiceList(const BusDeviceTable& table, IoRef current, PointKind kind, ChoiceFilter filter,
+               IoRef sameAs, IoRef* out) {
+  int n = 0;
+  if (current != kNone) out[n++] = current;
+  out[n++] = kNone;
+  // The free points are listed straight into the caller's array and filtered in place.
+  const int free = FreePoints(table, kind, out + n);
+  const int wanted = filter == ChoiceFilter::DeviceZero ? 0 : RefDevice(sameAs);
+  int kept = n;
+  for (int i = n; i < n + free; ++i) {
+    const IoRef r = out[i];
+    if (filter != ChoiceFilter::None && RefDevice(r) != wanted) continue;
+    out[kept++] = r;
+  }
+  return kept;
+}
+
+std::string ChoiceLabel(const BusDeviceTable& table, PointKind kind, IoRef ref) {
+  if (ref == kNone) return "  -----";
+  if (kind == PointKind::OutputSet) return SetLabel(table, ref);
+  return IoLabel(table, ref, KindPrefix(kind));
+}
+
+bool NcEnabled(const BusDeviceTable& table, PointKind kind, IoRef ref) {
+  if (ref == kNone) return false;
+  if (kind == PointKind::Input) return true;
+  return kind == PointKind::Output && DeviceHasNcOutputs(table, ref);
+}
+
+bool NcChecked(PointKind kind, IoRef ref) {
+  if (kind != PointKind::Output && kind != PointKind::Input) return false;
+  return ref != kNone && (ref & kNcBit) != 0;
+}
+
+}  // namespace zav
