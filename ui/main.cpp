@@ -1,0 +1,70 @@
+// Program start: the endpoint and clock, the main window, then the help window, then the
+// event loop until the main window closes.
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+#include <memory>
+#include <system_error>
+
+#include "link/posix_udp.h"
+#include "link/uerr.h"
+#include "ui/whelp.h"
+#include "ui/wmain.h"
+#include "ui/wmain_endpoint.h"
+
+namespace {
+
+void ShowLoopError(const QString& text) {
+  QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Error"), text);
+}
+
+// An error that escapes a handler outside its guarded block is shown here, and the event loop
+// goes on.
+class ZavApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const zav::UErr& e) {
+      ShowLoopError(QString::fromStdString(zav::UErrText(e)));
+    } catch (const std::exception& e) {
+      ShowLoopError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+      ShowLoopError(QString());
+    }
+    return false;
+  }
+};
+
+std::unique_ptr<zav::UdpEndpoint> OpenEndpoint() {
+  try {
+    return std::make_unique<zav::PosixUdpEndpoint>(zav::kPort);
+  } catch (const std::system_error& e) {
+    // The window still opens; the first search shows why nothing can be found.
+    return std::make_unique<UnboundEndpoint>(zav::kPort, e.code());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ZavApplication app(argc, argv);
+  try {
+    zav::SystemClock clock;
+    std::unique_ptr<zav::UdpEndpoint> udp = OpenEndpoint();
+    TMainWin mainWin(*udp, clock);
+    THelpWin helpWin(&mainWin);
+    mainWin.showHelpTopic = [&helpWin](int topic) {
+      helpWin.ShowTopic(topic);
+      helpWin.exec();
+    };
+    mainWin.show();
+    app.exec();
+  } catch (const std::exception& e) {
+    ShowLoopError(QString::fromLocal8Bit(e.what()));
+  } catch (...) {
+    ShowLoopError(QString());
+  }
+  return 0;
+}

@@ -1,0 +1,78 @@
+// The bus devices panel: the device list of the selected controller, deleting the devices it
+// lost and handing a lost device's settings to a new one.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <array>
+
+#include "link/wire.h"
+#include "ui/config_pages.h"
+#include "ui/wmain.h"
+#include "ui_wmain.h"
+
+namespace {
+QString Text(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
+}  // namespace
+
+void TMainWin::FillDevList() {
+  const int n = table.activeCount;
+  const bool haveSelected = devSet.selected >= 0 && devSet.selected < devSet.count;
+  if (n > 0 && haveSelected)
+    ui->SelDevBox->setTitle(QStringLiteral(" ") +
+                            Text(zav::DevName(devSet.devs[devSet.selected].id)) +
+                            QStringLiteral(" "));
+  else
+    ui->SelDevBox->setTitle(QString());
+
+  QListWidget* list = ui->DevListBox;
+  list->clear();
+  for (int i = 0; i < n && i < zav::kMaxBusDevices; ++i)
+    list->addItem(Text(table.DeviceLine(table.order[i])));
+
+  ui->DelLostBtn->setEnabled(table.HasInactive());
+
+  static std::array<zav::ReplacementPair, zav::kMaxReplacementPairs> pairs;
+  const int pairCount = n > 0 ? table.ReplacementPairs(pairs.data()) : 0;
+  QComboBox* box = ui->ReplCb;
+  box->clear();
+  for (int i = 0; i < pairCount; ++i)
+    box->addItem(Text(table.PairLabel(pairs[i])), QVariant(static_cast<unsigned>(pairs[i])));
+  const bool anyPair = pairCount > 0;
+  box->setEnabled(anyPair);
+  ui->ReplOldLb->setEnabled(anyPair);
+  ui->ReplNewLb->setEnabled(anyPair);
+  ui->ReplaceBtn->setEnabled(anyPair);
+  box->setCurrentIndex(anyPair ? 0 : -1);
+
+  pages->FillVisiblePage();
+}
+
+void TMainWin::DelLostBtnClick() {
+  Guarded([this] {
+    if (devSet.Collect(0)) FillEthList();
+    // One full tick first; it shows its own errors and never passes one on.
+    UDPTimerTimer();
+    if (devSet.selected < 0 || devSet.selected >= devSet.count) return;
+    zav::UdpDev& dev = devSet.devs[devSet.selected];
+    dev.DeleteInactive();
+    LoadConfig(dev);
+    FillDevList();
+  });
+}
+
+void TMainWin::ReplaceBtnClick() {
+  Guarded([this] {
+    if (devSet.Collect(0)) FillEthList();
+    const int item = ui->ReplCb->currentIndex();
+    if (item < 0 || devSet.selected < 0 || devSet.selected >= devSet.count) return;
+    const auto pair = static_cast<zav::ReplacementPair>(ui->ReplCb->itemData(item).toUInt());
+    zav::UdpDev& dev = devSet.devs[devSet.selected];
+    dev.ReplaceDevice(pair);
+    LoadConfig(dev);
+    FillDevList();
+  });
+}
