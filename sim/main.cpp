@@ -1,0 +1,351 @@
+// zavsim: a network of simulated controllers on one UDP socket. Each controller answers from
+// its own address alias; a broadcast reaches all of them.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sim/scenario.h"
+
+namespace {
+
+using namespace zav::sim;
+
+volatile std::sig_atomic_t gStop = 0;
+void OnSignal(int) {
+  gStop = 1;
+}
+
+std::uint64_t NowMs() {
+  using namespace std::chrono;
+  return static_cast<std::uint64_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+const char* kUsage =
+    "usage: zavsim [options]\n"
+    "  --scenario FILE        JSON scenario instead of the built-in one\n"
+    "  --extra N              N door controllers more (capacity tests)\n"
+    "  --session-timeout MS   forget a session this long after its last command (30000)\n"
+    "  --control PATH         line-based control channel on a Unix socket (also stdin)\n"
+    "  --no-stdin             do not read control lines from standard input\n"
+    "  --log FILE             one decoded line per datagram in and out\n"
+    "  --seed N               seed of the session values and the drop fault\n"
+    "  --port N               UDP port (45389)\n"
+    "  --allow-root-netns     run outside an \"ip netns\" namespace (never on a real network)\n"
+    "Runs inside the controller namespace of scripts/netns; type 'help' for control commands.\n";
+
+// True only inside a namespace made by "ip netns add" (scripts/netns): its network is private.
+// Anything else may be the machine's real network, where a simulator must not answer.
+bool InNamedNetns() {
+  struct stat self {};
+  if (stat("/proc/self/ns/net", &self) != 0) return false;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/run/netns", ec)) {
+    struct stat ns {};
+    if (stat(e.path().c_str(), &ns) == 0 && ns.st_ino == self.st_ino && ns.st_dev == self.st_dev)
+      return true;
+  }
+  return false;
+}
+
+int OpenUdp(std::uint16_t port) {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+  int buf = 1 << 20;
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buf, sizeof buf);
+  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buf, sizeof buf);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int OpenControl(const std::string& path) {
+  sockaddr_un a{};
+  if (path.size() >= sizeof a.sun_path) return -1;
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  a.sun_family = AF_UNIX;
+  std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+  unlink(path.c_str());
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 8) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Sends from the controller's own address: ipi_spec_dst picks the source of the datagram.
+bool SendFrom(int fd, const Outgoing& o) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(o.to.port);
+  to.sin_addr.s_addr = htonl(o.to.ip);
+  iovec iov{const_cast<std::uint8_t*>(o.bytes.data()), o.bytes.size()};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+  msghdr msg{};
+  msg.msg_name = &to;
+  msg.msg_namelen = sizeof to;
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  msg.msg_control = control;
+  msg.msg_controllen = sizeof control;
+  cmsghdr* cm = CMSG_FIRSTHDR(&msg);
+  cm->cmsg_level = IPPROTO_IP;
+  cm->cmsg_type = IP_PKTINFO;
+  cm->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+  in_pktinfo pi{};
+  pi.ipi_spec_dst.s_addr = htonl(o.from);
+  std::memcpy(CMSG_DATA(cm), &pi, sizeof pi);
+  return sendmsg(fd, &msg, 0) == static_cast<ssize_t>(o.bytes.size());
+}
+
+struct Conn {
+  int fd;
+  std::string buf;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string scenario, control, logPath;
+  int extra = 0;
+  long long sessionTimeout = -1;
+  bool useStdin = true, allowRoot = false;
+  unsigned long seed = 0;
+  bool seeded = false;
+  std::uint16_t port = zav::kPort;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto next = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "zavsim: %s needs a value\n%s", a.c_str(), kUsage);
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    try {
+      if (a == "--scenario")
+        scenario = next();
+      else if (a == "--extra")
+        extra = std::stoi(next());
+      else if (a == "--session-timeout")
+        sessionTimeout = std::stoll(next());
+      else if (a == "--control")
+        control = next();
+      else if (a == "--no-stdin")
+        useStdin = false;
+      else if (a == "--log")
+        logPath = next();
+      else if (a == "--seed")
+        seed = std::stoul(next()), seeded = true;
+      else if (a == "--port")
+        port = static_cast<std::uint16_t>(std::stoul(next()));
+      else if (a == "--allow-root-netns")
+        allowRoot = true;
+      else if (a == "--help" || a == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+      } else {
+        std::fprintf(stderr, "zavsim: unknown option %s\n%s", a.c_str(), kUsage);
+        return 2;
+      }
+    } catch (const std::exception&) {
+      std::fprintf(stderr, "zavsim: bad value for %s\n", a.c_str());
+      return 2;
+    }
+  }
+  if (extra < 0 || extra > 4000 || sessionTimeout < -1) {
+    std::fprintf(stderr, "zavsim: value out of range\n");
+    return 2;
+  }
+  if (!InNamedNetns() && !allowRoot) {
+    std::fprintf(stderr,
+                 "zavsim: refusing to answer on the machine's own network; run it inside the "
+                 "controller namespace:\n  scripts/netns up NAME && scripts/netns exec NAME ctl "
+                 "zavsim ...\n");
+    return 3;
+  }
+
+  SimNetwork net;
+  try {
+    if (scenario.empty())
+      LoadDefaultScenario(net);
+    else
+      LoadScenarioFile(net, scenario);
+    AddExtraControllers(net, extra);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zavsim: %s\n", e.what());
+    return 2;
+  }
+  for (std::size_t i = 0; i < net.devices.size(); ++i) {
+    auto& c = *net.devices[i];
+    if (sessionTimeout >= 0) c.sessionTimeoutMs = static_cast<std::uint64_t>(sessionTimeout);
+    if (seeded)
+      c.rng.seed(static_cast<std::uint32_t>(seed + i));
+    else
+      c.rng.seed(std::random_device{}());
+  }
+  if (seeded) net.rng.seed(static_cast<std::uint32_t>(seed));
+
+  std::ofstream logFile;
+  if (!logPath.empty()) {
+    logFile.open(logPath, std::ios::app);
+    if (!logFile) {
+      std::fprintf(stderr, "zavsim: cannot write %s\n", logPath.c_str());
+      return 2;
+    }
+    const std::uint64_t t0 = NowMs();
+    net.log = [&logFile, t0](const std::string& line) {
+      logFile << (NowMs() - t0) << " " << line << "\n";
+      logFile.flush();
+    };
+  }
+
+  const int udp = OpenUdp(port);
+  if (udp < 0) {
+    std::fprintf(stderr, "zavsim: cannot bind UDP port %u: %s\n", port, std::strerror(errno));
+    return 1;
+  }
+  const int ctl = control.empty() ? -1 : OpenControl(control);
+  if (!control.empty() && ctl < 0) {
+    std::fprintf(stderr, "zavsim: cannot listen on %s: %s\n", control.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGPIPE, SIG_IGN);
+  std::printf("zavsim: %zu devices on port %u\n", net.devices.size(), port);
+  std::fflush(stdout);
+
+  std::vector<Outgoing> pending;
+  std::vector<Conn> conns;
+  std::string stdinBuf;
+  std::vector<std::uint8_t> buf(65536);
+
+  auto runLines = [&](std::string& acc, int outFd) {
+    for (std::size_t nl; (nl = acc.find('\n')) != std::string::npos;) {
+      std::string line = acc.substr(0, nl);
+      acc.erase(0, nl + 1);
+      std::string answer = net.Control(line, NowMs());
+      for (std::size_t off = 0; off < answer.size();) {
+        ssize_t w = write(outFd, answer.data() + off, answer.size() - off);
+        if (w <= 0) break;
+        off += static_cast<std::size_t>(w);
+      }
+    }
+  };
+
+  while (!gStop && !net.quitRequested) {
+    std::vector<pollfd> fds{{udp, POLLIN, 0}};
+    if (useStdin) fds.push_back({0, POLLIN, 0});
+    if (ctl >= 0) fds.push_back({ctl, POLLIN, 0});
+    for (auto& c : conns) fds.push_back({c.fd, POLLIN, 0});
+    int timeout = 1000;
+    const std::uint64_t now0 = NowMs();
+    for (const auto& o : pending)
+      timeout = std::min<int>(timeout, o.dueMs > now0 ? static_cast<int>(o.dueMs - now0) : 0);
+    if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) break;
+
+    const std::uint64_t now = NowMs();
+    for (std::size_t k = 0; k < fds.size(); ++k) {
+      if (!(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      const int fd = fds[k].fd;
+      if (fd == udp) {
+        for (;;) {
+          sockaddr_in from{};
+          alignas(cmsghdr) char cbuf[256];
+          iovec iov{buf.data(), buf.size()};
+          msghdr msg{};
+          msg.msg_name = &from;
+          msg.msg_namelen = sizeof from;
+          msg.msg_iov = &iov;
+          msg.msg_iovlen = 1;
+          msg.msg_control = cbuf;
+          msg.msg_controllen = sizeof cbuf;
+          ssize_t n = recvmsg(udp, &msg, MSG_DONTWAIT);
+          if (n < 0) break;
+          std::uint32_t dst = 0xFFFFFFFF;
+          for (cmsghdr* cm = CMSG_FIRSTHDR(&msg); cm; cm = CMSG_NXTHDR(&msg, cm)) {
+            if (cm->cmsg_level == IPPROTO_IP && cm->cmsg_type == IP_PKTINFO) {
+              in_pktinfo pi{};
+              std::memcpy(&pi, CMSG_DATA(cm), sizeof pi);
+              dst = ntohl(pi.ipi_addr.s_addr);
+            }
+          }
+          Peer peer{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
+          auto out = net.Receive(buf.data(), static_cast<std::size_t>(n), peer, dst, now);
+          pending.insert(pending.end(), out.begin(), out.end());
+        }
+      } else if (fd == 0) {
+        char tmp[4096];
+        ssize_t n = read(0, tmp, sizeof tmp);
+        if (n <= 0) {
+          useStdin = false;  // stdin closed: keep serving the network
+        } else {
+          stdinBuf.append(tmp, static_cast<std::size_t>(n));
+          runLines(stdinBuf, 1);
+        }
+      } else if (fd == ctl) {
+        int c = accept4(ctl, nullptr, nullptr, SOCK_CLOEXEC);
+        if (c >= 0) conns.push_back({c, {}});
+      } else {
+        for (auto it = conns.begin(); it != conns.end(); ++it) {
+          if (it->fd != fd) continue;
+          char tmp[4096];
+          ssize_t n = read(fd, tmp, sizeof tmp);
+          if (n <= 0) {
+            close(fd);
+            conns.erase(it);
+          } else {
+            it->buf.append(tmp, static_cast<std::size_t>(n));
+            runLines(it->buf, fd);
+          }
+          break;
+        }
+      }
+    }
+
+    const std::uint64_t sendNow = NowMs();
+    for (auto it = pending.begin(); it != pending.end();) {
+      if (it->dueMs > sendNow) {
+        ++it;
+        continue;
+      }
+      if (!SendFrom(udp, *it) && net.log)
+        net.log("SEND-FAILED from " + zav::IpText(it->from) + ": " + std::strerror(errno));
+      it = pending.erase(it);
+    }
+  }
+  for (auto& c : conns) close(c.fd);
+  if (ctl >= 0) {
+    close(ctl);
+    unlink(control.c_str());
+  }
+  close(udp);
+  return 0;
+}
