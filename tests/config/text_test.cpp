@@ -18,9 +18,9 @@ TEST(Cp1250, PolishLettersRoundTrip) {
 
 TEST(Cp1250, MissingCharactersAndBrokenInputBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCp1250("a中b😀c"), "a?b?c");
-  EXPECT_EQ(Utf8ToCp1250("x\xC5"), "x?");            // cut off in the middle of a character
+  EXPECT_EQ(Utf8ToCp1250("x\xC5"), "x?");             // cut off in the middle of a character
   EXPECT_EQ(Utf8ToCp1250("\xFF\xC3\x28z"), "?\?(z");  // invalid lead and continuation
-  EXPECT_EQ(Cp1250ToUtf8("\x81\x98ok"), "??ok");     // bytes Windows-1250 leaves undefined
+  EXPECT_EQ(Cp1250ToUtf8("\x81\x98ok"), "??ok");      // bytes Windows-1250 leaves undefined
 }
 
 TEST(Cp1250, NamesKeepFifteenBytesAndAlwaysEndInNul) {
