@@ -25,7 +25,7 @@ struct TrackedFile {
     io.read = [](void* c, char* buf, std::size_t n) -> ssize_t {
       auto* f = static_cast<TrackedFile*>(c);
       const std::size_t k = std::min(n, f->data.size() - f->pos);
-      std::memcpy(buf, f->data.data() + f->pos, k);
+      if (k > 0) std::memcpy(buf, f->data.data() + f->pos, k);
       f->pos += k;
       return static_cast<ssize_t>(k);
     };
