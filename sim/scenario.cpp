@@ -123,7 +123,8 @@ std::uint32_t NextAddress(const SimNetwork& net, std::uint32_t first) {
 
 std::uint32_t Number(const json& j, const std::string& where, std::uint64_t max) {
   std::uint64_t v = 0;
-  if (j.is_number_unsigned()) {
+  if (j.is_number_integer()) {
+    if (j.get<std::int64_t>() < 0) Fail(where, "negative value");
     v = j.get<std::uint64_t>();
   } else if (j.is_string()) {
     const auto s = j.get<std::string>();
