@@ -23,6 +23,15 @@ class Cmac {
 
 // The one cipher and CMAC context the whole link shares.
 struct SigningContext {
+  SigningContext() = default;
+  // A copy signs with its own cipher: the default copy would leave cmac bound to the source's
+  // cipher, which dangles once the source is gone and follows the source's key meanwhile.
+  SigningContext(const SigningContext& other) : aes(other.aes), cmac(aes) {}
+  SigningContext& operator=(const SigningContext& other) {
+    aes = other.aes;
+    return *this;
+  }
+
   AES128 aes;
   Cmac cmac{aes};
 };

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -200,6 +201,26 @@ TEST_F(Rfc4493, SignedFrameBoundaries) {
   FrameSignature(ctx, frame, 11, sig);
   EXPECT_EQ(Bytes(sig, sig + 8), Bytes(want.begin(), want.begin() + 8));
   EXPECT_EQ(ctx.cmac.pendingLength, 11u);
+}
+
+TEST(SigningContextCopy, SignsWithItsOwnCipher) {
+  const Bytes msg = Counting(40);
+  std::uint8_t want[8], got[8];
+  SigningContext reference;
+  reference.aes.SetKey(Counting(16).data());
+  FrameSignature(reference, msg.data(), msg.size(), want);
+
+  auto original = std::make_unique<SigningContext>();
+  original->aes.SetKey(Counting(16).data());
+  SigningContext copy(*original);
+  SigningContext assigned;
+  assigned = *original;
+  original->aes.SetKey(Bytes(16, 0xEE).data());  // the source's later key must not leak in
+  original.reset();                              // nor must the copy outlive its source badly
+  FrameSignature(copy, msg.data(), msg.size(), got);
+  EXPECT_EQ(Bytes(got, got + 8), Bytes(want, want + 8));
+  FrameSignature(assigned, msg.data(), msg.size(), got);
+  EXPECT_EQ(Bytes(got, got + 8), Bytes(want, want + 8));
 }
 
 TEST(SessionKey, DerivedInPlaceAndCipherLeftKeyedWithR) {
