@@ -225,7 +225,16 @@ std::vector<Bytes> SimController::HandlePlain(const std::uint8_t* d, std::size_t
   const std::uint8_t* payload = d + 8;
   const std::size_t n = len - kPlainOverhead;
   if (letter == 'O' && (to == id || to == kBroadcastId)) return {Plain('O', StatusPayload())};
-  if (to != id || !IsConfigurable()) return {};  // other families answer the status only
+  if (to != id) return {};
+  if (letter == 'T') {
+    // Every device found keeps the time it is given, whatever its family.
+    if (n == 4) {
+      ++timeStamps;
+      lastTime = GetU32(payload);
+    }
+    return {};
+  }
+  if (!IsConfigurable()) return {};  // other families answer the status only
   switch (letter) {
     case 'K': {
       // One client at a time, and only in the modes that let the configuration be read.
@@ -239,12 +248,6 @@ std::vector<Bytes> SimController::HandlePlain(const std::uint8_t* d, std::size_t
       session.lastMs = nowMs;
       return {Plain('K', r)};
     }
-    case 'T':
-      if (n == 4) {
-        ++timeStamps;
-        lastTime = GetU32(payload);
-      }
-      return {};
     case 'Y':
       if (n != 2 + 528) return {Plain('Y', {kNak})};
       ++firmwareBlocks;

@@ -102,6 +102,13 @@ TEST(SimStatus, OtherFamiliesAnswerStatusOnly) {
   SimController other(0x30780328, 0x0A4D0011, 1);  // T120_00808
   EXPECT_EQ(other.Handle(PlainReq('O', other.id).data(), 12, kTool, 0).size(), 1u);
   EXPECT_TRUE(other.Handle(PlainReq('K', other.id).data(), 12, kTool, 0).empty());
+  const auto stamp = TimeStampFrame(other.id, 1'700'000'123);
+  EXPECT_TRUE(other.Handle(stamp.data(), stamp.size(), kTool, 0).empty()) << "never answered";
+  EXPECT_EQ(other.timeStamps, 1) << "but every device keeps the time it is given";
+  EXPECT_EQ(other.lastTime, 1'700'000'123u);
+  const auto elsewhere = TimeStampFrame(other.id + 1, 5);
+  other.Handle(elsewhere.data(), elsewhere.size(), kTool, 0);
+  EXPECT_EQ(other.timeStamps, 1) << "a stamp for another device";
 }
 
 TEST(SimSession, SignatureIsCheckedAndRepliesAreSigned) {

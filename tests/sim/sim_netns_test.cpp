@@ -1,0 +1,477 @@
+// The link against zavsim across the namespace network of scripts/netns. This binary runs in
+// the first tool namespace (NAME-tool1); each suite starts its own zavsim in NAME-ctl.
+// Environment: ZAV_NETNS (network name), ZAVSIM (path of the simulator).
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "link/link.h"
+#include "link/posix_udp.h"
+#include "link/udpdevset.h"
+#include "link/uerr.h"
+
+namespace zav {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+// One zavsim process in the controller namespace, driven over its control socket.
+class Simulator {
+ public:
+  bool Start(const std::vector<std::string>& extraArgs) {
+    net_ = Env("ZAV_NETNS");
+    const std::string bin = Env("ZAVSIM");
+    if (net_.empty() || bin.empty()) return false;
+    sock_ = "/tmp/zavsim-" + net_ + "-" + std::to_string(getpid()) + ".sock";
+    log_ = "/tmp/zavsim-" + net_ + "-" + std::to_string(getpid()) + ".log";
+    std::vector<std::string> args{"ip",    "netns",      "exec",      net_ + "-ctl",
+                                  bin,     "--no-stdin", "--control", sock_,
+                                  "--log", log_,         "--seed",    "7"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    pid_ = fork();
+    if (pid_ == 0) {
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execvp(argv[0], argv.data());
+      _exit(127);
+    }
+    for (int i = 0; i < 100; ++i) {
+      if (Ask("ping") == "ok\n") return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+
+  void Stop() {
+    if (pid_ <= 0) return;
+    Ask("quit");
+    for (int i = 0; i < 40; ++i) {
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+    unlink(sock_.c_str());
+  }
+
+  // Sends one control line; the answer ends with "END", "ok" or an error line.
+  std::string Ask(const std::string& line) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::strncpy(a.sun_path, sock_.c_str(), sizeof a.sun_path - 1);
+    std::string out;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+      std::string l = line + "\n";
+      if (write(fd, l.data(), l.size()) == static_cast<ssize_t>(l.size())) {
+        char buf[65536];
+        while (!(out == "ok\n" || out.rfind("error:", 0) == 0 || out.ends_with("END\n"))) {
+          ssize_t n = read(fd, buf, sizeof buf);
+          if (n <= 0) break;
+          out.append(buf, static_cast<std::size_t>(n));
+          if (out.rfind("error:", 0) == 0 && out.back() != '\n') continue;
+        }
+      }
+    }
+    close(fd);
+    return out;
+  }
+
+  // DEV lines by printed name (key=value fields), and BLOCK images by "name kind index".
+  struct DumpData {
+    std::map<std::string, std::map<std::string, std::string>> dev;
+    std::map<std::string, std::string> block;
+    std::map<std::string, std::vector<std::string>> bus;  // "pos id attr"
+  };
+  DumpData Dump() {
+    DumpData d;
+    std::istringstream in(Ask("dump"));
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream l(line);
+      std::string tag, name;
+      l >> tag >> name;
+      if (tag == "DEV") {
+        for (std::string kv; l >> kv;) {
+          auto eq = kv.find('=');
+          if (eq != std::string::npos) d.dev[name][kv.substr(0, eq)] = kv.substr(eq + 1);
+        }
+      } else if (tag == "BLOCK") {
+        std::string kind, index, hex;
+        l >> kind >> index >> hex;
+        d.block[name + " " + kind + " " + index] = hex;
+      } else if (tag == "BUS") {
+        std::string rest;
+        std::getline(l, rest);
+        d.bus[name].push_back(rest.substr(1));
+      }
+    }
+    return d;
+  }
+
+ private:
+  std::string net_, sock_, log_;
+  pid_t pid_ = -1;
+};
+
+std::string Hex(const std::uint8_t* p, std::size_t n) {
+  std::string s;
+  char b[3];
+  for (std::size_t i = 0; i < n; ++i) {
+    std::snprintf(b, sizeof b, "%02x", p[i]);
+    s += b;
+  }
+  return s;
+}
+
+// An endpoint whose socket lives in another tool namespace: a thread enters the namespace only
+// to create the socket, which stays there.
+std::unique_ptr<PosixUdpEndpoint> EndpointIn(const std::string& ns) {
+  std::unique_ptr<PosixUdpEndpoint> ep;
+  std::string error;
+  std::thread([&] {
+    int fd = open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || setns(fd, CLONE_NEWNET) != 0) {
+      error = "cannot enter " + ns;
+    } else {
+      try {
+        ep = std::make_unique<PosixUdpEndpoint>();
+      } catch (const std::exception& e) {
+        error = e.what();
+      }
+    }
+    if (fd >= 0) close(fd);
+  }).join();
+  if (!ep) ADD_FAILURE() << error;
+  return ep;
+}
+
+class SimNet : public ::testing::Test {
+ protected:
+  static void StartSim(const std::vector<std::string>& args) {
+    if (geteuid() != 0 || Env("ZAV_NETNS").empty())
+      GTEST_SKIP() << "needs root and the test network";
+    sim = new Simulator;
+    ASSERT_TRUE(sim->Start(args)) << "zavsim did not come up";
+    ep = new PosixUdpEndpoint();
+    Link::Use(ep, &clock);
+  }
+  static void TearDownTestSuite() {
+    if (sim) sim->Stop();
+    delete sim;
+    sim = nullptr;
+    Link::Use(nullptr, nullptr);
+    delete ep;
+    ep = nullptr;
+  }
+  void SetUp() override {
+    if (!sim) GTEST_SKIP() << "no simulator";
+  }
+  static UdpDev* Find(UdpDevSet& set, const std::string& name) {
+    for (int i = 0; i < set.count; ++i)
+      if (DevName(set.devs[i].id) == name) return &set.devs[i];
+    return nullptr;
+  }
+
+  static inline Simulator* sim = nullptr;
+  static inline PosixUdpEndpoint* ep = nullptr;
+  static inline SystemClock clock;
+};
+
+// ---- discovery ---------------------------------------------------------------------------
+
+class Discovery : public SimNet {
+ protected:
+  static void SetUpTestSuite() { StartSim({}); }
+};
+
+TEST_F(Discovery, DefaultScenarioIsFoundSortedAndStampedOnce) {
+  UdpDevSet set;
+  set.Search();
+  ASSERT_EQ(set.count, 8) << "nine devices answer; the one of class 2 must be ignored";
+  for (int i = 1; i < set.count; ++i)
+    EXPECT_LT(OrderKey(set.devs[i - 1].id), OrderKey(set.devs[i].id));
+  EXPECT_EQ(Find(set, "K105_00909"), nullptr);
+  UdpDev* inst = Find(set, "K102_00101");
+  ASSERT_NE(inst, nullptr);
+  EXPECT_EQ(inst->ListLine(), " K102_00101,  10.77.0.10,  Instalacja");
+  EXPECT_EQ(Find(set, "K102_00606")->ModeName(), "Blokada");
+  EXPECT_EQ(Find(set, "K108_00707")->ModeName(), "Konfiguracja");
+  EXPECT_EQ(Find(set, "K140_00505")->ModeName(), "Serwis");
+  EXPECT_NE(Find(set, "T120_00808"), nullptr);
+
+  // A second search finds nothing new, so nobody is stamped again.
+  set.Search();
+  std::this_thread::sleep_for(200ms);  // time stamps are not answered; let them land
+  auto dump = sim->Dump();
+  for (const auto& [name, f] : dump.dev) {
+    if (name == "K105_00909") {
+      EXPECT_EQ(f.at("timestamps"), "0");
+    } else {
+      EXPECT_EQ(f.at("timestamps"), "1") << name;
+      const long stamped = std::stol(f.at("lasttime"));
+      EXPECT_LE(std::labs(stamped - static_cast<long>(clock.UtcSeconds())), 5) << name;
+    }
+  }
+}
+
+TEST_F(Discovery, ModeChangeIsPickedUpAndStampedAgain) {
+  UdpDevSet set;
+  set.Search();
+  ASSERT_EQ(sim->Ask("mode K108_00707 2"), "ok\n");
+  ASSERT_EQ(sim->Ask("silent K102_00606 on"), "ok\n");
+  set.Search();
+  EXPECT_EQ(Find(set, "K108_00707")->ModeName(), "Serwis");
+  UdpDev* gone = Find(set, "K102_00606");
+  ASSERT_NE(gone, nullptr) << "entries are never removed";
+  EXPECT_FALSE(gone->PollStatus());
+  EXPECT_EQ(gone->ModeName(), "Niedostępny");
+  sim->Ask("silent K102_00606 off");
+}
+
+// ---- capacity ----------------------------------------------------------------------------
+
+class Capacity : public SimNet {
+ protected:
+  static void SetUpTestSuite() { StartSim({"--extra", "120"}); }
+};
+
+TEST_F(Capacity, OneHundredTwentyMoreGiveExactlyOneHundredInOrder) {
+  UdpDevSet set;
+  set.Search();
+  ASSERT_EQ(set.count, UdpDevSet::kCapacity);
+  for (int i = 1; i < set.count; ++i) {
+    EXPECT_LE(OrderKey(set.devs[i - 1].id), OrderKey(set.devs[i].id)) << i;
+    EXPECT_NE(set.devs[i - 1].id, set.devs[i].id);
+  }
+  set.Search();
+  EXPECT_EQ(set.count, UdpDevSet::kCapacity);
+}
+
+// ---- sessions ----------------------------------------------------------------------------
+
+class Session : public SimNet {
+ protected:
+  // A short expiry keeps the suite fast; controllers forget after 30 s by default.
+  static void SetUpTestSuite() { StartSim({"--session-timeout", "1500"}); }
+};
+
+TEST_F(Session, OpenKeepAliveClose) {
+  UdpDevSet set;
+  set.Search();
+  UdpDev* d = Find(set, "K108_00202");
+  ASSERT_NE(d, nullptr);
+  d->EnsureSession();
+  EXPECT_TRUE(d->session);
+  EXPECT_EQ(sim->Dump().dev["K108_00202"]["session"], "10.77.0.1");
+  ASSERT_TRUE(d->PollStatus());
+  EXPECT_EQ(d->mode, 0x82);
+  for (int i = 0; i < 3; ++i) {  // keep-alives hold it well past the expiry
+    std::this_thread::sleep_for(700ms);
+    d->KeepAlive();
+  }
+  EXPECT_TRUE(d->session);
+  std::uint8_t table[kMaxBlock];
+  EXPECT_GT(d->ReadDevices(table), 6);
+  d->CloseSession();
+  EXPECT_FALSE(d->session);
+  EXPECT_EQ(sim->Dump().dev["K108_00202"]["session"], "none");
+  ASSERT_TRUE(d->PollStatus());
+  EXPECT_EQ(d->mode, 0x02);
+}
+
+TEST_F(Session, SecondToolHostIsRefusedUntilExpiry) {
+  UdpDevSet set;
+  set.Search();
+  UdpDev* mine = Find(set, "K116_00303");
+  ASSERT_NE(mine, nullptr);
+  mine->EnsureSession();
+
+  auto ep2 = EndpointIn(Env("ZAV_NETNS") + "-tool2");
+  ASSERT_TRUE(ep2);
+  Link::Use(ep2.get(), &clock);
+  {
+    UdpDevSet other;
+    other.Search();
+    UdpDev* theirs = Find(other, "K116_00303");
+    ASSERT_NE(theirs, nullptr);
+    try {
+      theirs->EnsureSession();
+      ADD_FAILURE() << "a held session was taken over";
+    } catch (const UErr& e) {
+      EXPECT_EQ(e.code, ForeignSession);
+    }
+    std::uint8_t buf[kMaxBlock];
+    int len = -1;
+    EXPECT_FALSE(theirs->TryReadDevices(buf, len)) << "the poll stays quiet about it";
+
+    std::this_thread::sleep_for(1700ms);  // the first tool's session expires unused
+    theirs->EnsureSession();
+    EXPECT_TRUE(theirs->session);
+    EXPECT_EQ(sim->Dump().dev["K116_00303"]["session"], "10.77.0.2");
+    theirs->CloseSession();
+  }
+  Link::Use(ep, &clock);
+  mine->session = false;  // expired on the controller
+}
+
+TEST_F(Session, NoSessionInBlokada) {
+  UdpDevSet set;
+  set.Search();
+  UdpDev* d = Find(set, "K102_00606");
+  ASSERT_NE(d, nullptr);
+  try {
+    d->EnsureSession();
+    ADD_FAILURE() << "Blokada opened a session";
+  } catch (const UErr& e) {
+    EXPECT_EQ(e.code, SessionDenied);
+  }
+}
+
+// ---- blocks ------------------------------------------------------------------------------
+
+class Blocks : public SimNet {
+ protected:
+  static void SetUpTestSuite() { StartSim({}); }
+
+  // Writes a patterned record, reads it back through the link and from zavsim's dump.
+  static void RoundTrip(UdpDev& d, std::uint8_t kind, std::uint8_t index, std::size_t len,
+                        std::uint8_t salt) {
+    std::vector<std::uint8_t> rec(len);
+    for (std::size_t i = 0; i < len; ++i) rec[i] = static_cast<std::uint8_t>(i * 13 + salt);
+    d.WriteConfig(kind, index, rec.data(), rec.size());
+    std::uint8_t back[kMaxBlock];
+    const int n = d.ReadConfig(kind, index, back);
+    ASSERT_EQ(n, static_cast<int>(8 + len));
+    EXPECT_EQ(back[0], kind);
+    EXPECT_EQ(Hex(back + 8, len), Hex(rec.data(), len)) << int(kind) << "/" << int(index);
+    EXPECT_EQ(
+        sim->Dump().block[DevName(d.id) + " " + std::to_string(kind) + " " + std::to_string(index)],
+        Hex(rec.data(), len));
+  }
+};
+
+TEST_F(Blocks, EveryKindReadsAndWritesBack) {
+  UdpDevSet set;
+  set.Search();
+  for (const char* name : {"K102_00101", "K108_00202", "K116_00303"}) {
+    UdpDev* d = Find(set, name);
+    ASSERT_NE(d, nullptr) << name;
+    std::uint8_t table[kMaxBlock];
+    const int n = d->ReadDevices(table);
+    ASSERT_GE(n, 6);
+    ASSERT_EQ(table[2] >> 5, 1) << "door controller";
+    const int passages = table[2] & 0x1F;
+    std::uint8_t block[kMaxBlock];
+    ASSERT_EQ(d->ReadConfig(16, 0, block), 48);
+    EXPECT_EQ(Hex(block, 4), "10080804");
+    for (int i = 0; i < passages; ++i) {
+      ASSERT_EQ(d->ReadConfig(1, static_cast<std::uint8_t>(i), block), 112) << name << " " << i;
+      EXPECT_EQ(Hex(block, 4), "01080804");
+    }
+    RoundTrip(*d, 16, 0, 40, 1);
+    RoundTrip(*d, 1, static_cast<std::uint8_t>(passages - 1), 104, 2);
+    EXPECT_EQ(d->ReadConfig(1, static_cast<std::uint8_t>(passages), block), 0);
+  }
+  UdpDev* lift = Find(set, "K140_00505");
+  ASSERT_NE(lift, nullptr);
+  std::uint8_t table[kMaxBlock];
+  ASSERT_GE(lift->ReadDevices(table), 6);
+  EXPECT_EQ(table[2], 0x41);
+  std::uint8_t block[kMaxBlock];
+  ASSERT_EQ(lift->ReadConfig(2, 0, block), 112);
+  EXPECT_EQ(Hex(block, 4), "02880804");
+  RoundTrip(*lift, 2, 0, 104, 3);
+}
+
+TEST_F(Blocks, RefusedWriteRaisesNoAckAndStoresNothing) {
+  UdpDevSet set;
+  set.Search();
+  UdpDev* d = Find(set, "K102_00101");
+  ASSERT_NE(d, nullptr);
+  d->EnsureSession();
+  const std::string before = sim->Dump().block["K102_00101 1 0"];
+  std::uint8_t shortRec[10] = {1, 2, 3};
+  try {
+    d->WriteConfig(1, 0, shortRec, sizeof shortRec);
+    ADD_FAILURE() << "a short block was acknowledged";
+  } catch (const UErr& e) {
+    EXPECT_EQ(e.code, NoAck);
+    EXPECT_EQ(e.cmd, 'c');
+  }
+  EXPECT_EQ(sim->Dump().block["K102_00101 1 0"], before);
+}
+
+TEST_F(Blocks, ReplaceThenDeleteInactive) {
+  UdpDevSet set;
+  set.Search();
+  UdpDev* d = Find(set, "K108_00404");
+  ASSERT_NE(d, nullptr);
+  std::uint8_t t[kMaxBlock];
+  ASSERT_GE(d->ReadDevices(t), 6);
+  const int count = GetU16(t);
+  int oldPos = -1, newPos = -1;
+  for (int i = 0; i < count; ++i) {
+    const std::uint8_t a1 = t[6 + 12 * i + 5];
+    if ((a1 & 0x80) && oldPos < 0) oldPos = i;
+    if (a1 & 0x10) newPos = i;
+  }
+  ASSERT_GE(oldPos, 0);
+  ASSERT_GE(newPos, 0);
+  d->ReplaceDevice(static_cast<std::uint16_t>(oldPos | (newPos << 8)));
+  ASSERT_GE(d->ReadDevices(t), 6);
+  EXPECT_EQ(GetU32(t + 6 + 12 * oldPos) >> 16, 0xFFFFu) << "old entry dropped in place";
+  EXPECT_EQ(GetU16(t), count) << "positions never renumbered";
+  EXPECT_EQ(t[6 + 12 * newPos + 5] & 0x90, 0x80) << "new device inactive for a moment";
+  // The reader at the old position served passage 0's entry reader.
+  std::uint8_t p0[kMaxBlock];
+  ASSERT_EQ(d->ReadConfig(1, 0, p0), 112);
+  EXPECT_EQ(GetU16(p0 + 8 + 32), newPos << 8);
+
+  ASSERT_EQ(sim->Ask("inactive K108_00404 " + std::to_string(newPos - 1) + " on"), "ok\n");
+  d->DeleteInactive();
+  ASSERT_GE(d->ReadDevices(t), 6);
+  EXPECT_EQ(GetU32(t + 6 + 12 * (newPos - 1)) >> 16, 0xFFFFu);
+  EXPECT_NE(GetU32(t + 6 + 12 * newPos) >> 16, 0xFFFFu) << "re-initialising device kept";
+
+  EXPECT_THROW(d->ReplaceDevice(0x0101), UErr);
+}
+
+TEST_F(Blocks, FirmwareBlocksAreAcknowledgedAndCounted) {
+  UdpDevSet set;
+  set.Search();
+  UdpDev* d = Find(set, "K108_00202");
+  ASSERT_NE(d, nullptr);
+  std::uint8_t fw[528] = {};
+  d->SendFirmwareBlock(0, fw);
+  d->SendFirmwareBlock(1, fw);
+  EXPECT_EQ(sim->Dump().dev["K108_00202"]["firmware-blocks"], "2");
+}
+
+}  // namespace
+}  // namespace zav
