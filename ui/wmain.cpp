@@ -126,6 +126,8 @@ void TMainWin::FormCreate() {
     devSet.Search();
     FillEthList();
   });
+  // A search that failed before the list was built found nothing either: no empty pages.
+  if (devSet.count == 0) pages->setVisible(false);
 }
 
 bool TMainWin::Guarded(const std::function<void()>& steps) {
