@@ -47,6 +47,7 @@ const char* kUsage =
     "  --seed N               seed of the session values and the drop fault\n"
     "  --port N               UDP port (45389)\n"
     "  --allow-root-netns     run outside an \"ip netns\" namespace (never on a real network)\n"
+    "  --ask PATH LINE...     send one control line to a running zavsim, print the answer\n"
     "Runs inside the controller namespace of scripts/netns; type 'help' for control commands.\n";
 
 // True only inside a namespace made by "ip netns add" (scripts/netns): its network is private.
@@ -123,6 +124,37 @@ bool SendFrom(int fd, const Outgoing& o) {
   return sendmsg(fd, &msg, 0) == static_cast<ssize_t>(o.bytes.size());
 }
 
+// Client side of the control channel: sends one line, prints the answer. Returns 0 unless the
+// answer is an error or the simulator cannot be reached.
+int Ask(const std::string& path, const std::string& line) {
+  sockaddr_un a{};
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || path.size() >= sizeof a.sun_path) return 1;
+  a.sun_family = AF_UNIX;
+  std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    std::fprintf(stderr, "zavsim: no simulator at %s: %s\n", path.c_str(), std::strerror(errno));
+    close(fd);
+    return 1;
+  }
+  const std::string l = line + "\n";
+  std::string out;
+  if (write(fd, l.data(), l.size()) == static_cast<ssize_t>(l.size())) {
+    char buf[65536];
+    // Answers end with "ok", "END" or an error line; "quit" also closes the channel.
+    while (!(out == "ok\n" || out.ends_with("END\n") ||
+             (out.starts_with("error:") && out.ends_with("\n")) ||
+             (out.starts_with("ok position") && out.ends_with("\n")))) {
+      ssize_t n = read(fd, buf, sizeof buf);
+      if (n <= 0) break;
+      out.append(buf, static_cast<std::size_t>(n));
+    }
+  }
+  close(fd);
+  std::fputs(out.c_str(), stdout);
+  return out.starts_with("error:") || out.empty() ? 1 : 0;
+}
+
 struct Conn {
   int fd;
   std::string buf;
@@ -164,7 +196,12 @@ int main(int argc, char** argv) {
         seed = std::stoul(next()), seeded = true;
       else if (a == "--port")
         port = static_cast<std::uint16_t>(std::stoul(next()));
-      else if (a == "--allow-root-netns")
+      else if (a == "--ask") {
+        const std::string path = next();
+        std::string line;
+        for (++i; i < argc; ++i) line += (line.empty() ? "" : " ") + std::string(argv[i]);
+        return Ask(path, line);
+      } else if (a == "--allow-root-netns")
         allowRoot = true;
       else if (a == "--help" || a == "-h") {
         std::fputs(kUsage, stdout);

@@ -58,7 +58,8 @@ const char* kHelp =
     "  mode DEV 0..3 | silent DEV on|off | session-timeout DEV|all MS | close-session DEV\n"
     "  inactive|power|tamper|new DEV POS on|off     bus device flags\n"
     "  add DEV ID [A0 A1 A2 A3 A4 A5 A6 A7]          new bus device (hex bytes)\n"
-    "  fault [DEV] drop FRACTION | duplicate on|off | delay MS | crc on|off | sig on|off | off\n";
+    "  fault [DEV] drop FRACTION | duplicate on|off | delay MS | crc on|off | sig on|off | off\n"
+    "END\n";
 
 }  // namespace
 
@@ -233,6 +234,11 @@ std::string SimNetwork::Control(const std::string& line, std::uint64_t nowMs) {
     return "ok\n";
   }
 
+  if (cmd == "session-timeout" && w.size() == 3 && w[1] == "all") {
+    if (!ParseUnsigned(w[2], 3'600'000, v)) return err("timeout in ms");
+    for (auto& d : devices) d->sessionTimeoutMs = v;
+    return "ok\n";
+  }
   SimController* c = dev(1);
   if (!c) return err(w.size() < 2 ? cmd + " needs a controller" : "no controller " + w[1]);
   if (cmd == "mode") {

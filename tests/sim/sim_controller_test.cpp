@@ -385,6 +385,25 @@ TEST(SimScenario, JsonFieldsHexAndErrors) {
   }
 }
 
+TEST(SimScenario, ShippedExampleLoadsAndServes) {
+  SimNetwork net;
+  LoadScenarioFile(net, ZAV_SIM_SCENARIO_DIR "/example.json");
+  ASSERT_EQ(net.devices.size(), 3u);
+  SimController& door = *net.devices[0];
+  Client t(door, kTool);
+  ASSERT_TRUE(t.Open(0));
+  auto p0 = t.Cmd('C', {1, 0}, 10);
+  ASSERT_TRUE(p0);
+  ASSERT_EQ(p0->size(), 112u);
+  EXPECT_EQ(GetU16(&(*p0)[8]), 0x0100);
+  EXPECT_EQ(GetU16(&(*p0)[8 + 18]), 0x0100) << "door sensor on the bolt's device";
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&(*p0)[48 + 48])),
+            "Wej\x9C"
+            "cie g\xB3\xF3wne");
+  EXPECT_EQ(t.Cmd('R', {3, 4}, 20), Bytes{kAck}) << "inactive reader replaced by the new one";
+  EXPECT_THROW(LoadScenarioFile(net, ZAV_SIM_SCENARIO_DIR "/missing.json"), std::runtime_error);
+}
+
 TEST(SimScenario, ExtraControllersHaveDistinctIdsAndAddresses) {
   SimNetwork net;
   LoadDefaultScenario(net, 0x0A4D000A);
