@@ -361,6 +361,10 @@ int main(int argc, char** argv) {
           } else {
             it->buf.append(tmp, static_cast<std::size_t>(n));
             runLines(it->buf, fd);
+            if (it->buf.size() > 65536) {  // no line is that long: not a control client
+              close(fd);
+              conns.erase(it);
+            }
           }
           break;
         }

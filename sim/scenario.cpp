@@ -64,9 +64,8 @@ SimController& Door(SimNetwork& net, DeviceId id, std::uint32_t ip, std::uint8_t
   SetRef(c, kControllerBlock, 0, 8 + 6, Ref(0, 7));         // tamper on the controller
   for (unsigned p = 0; p < bound; ++p) {
     const int lock = c.AddBusDevice(Bus(210, serialBase + 10 + p), With(kLock, 0, p + 1));
-    const int in = c.AddBusDevice(Bus(105, serialBase + 20 + 2 * p), With(kReader, 0, 2 * p + 1));
-    const int out =
-        c.AddBusDevice(Bus(105, serialBase + 21 + 2 * p, 1), With(kReader, 0, 2 * p + 2));
+    const int in = c.AddBusDevice(Bus(5, serialBase + 20 + 2 * p), With(kReader, 0, 2 * p + 1));
+    const int out = c.AddBusDevice(Bus(5, serialBase + 21 + 2 * p, 1), With(kReader, 0, 2 * p + 2));
     auto i = static_cast<std::uint8_t>(p);
     SetRef(c, kDoorKind, i, 0, Ref(lock, 0));      // bolt
     SetRef(c, kDoorKind, i, 2, Ref(io, p));        // alarm
@@ -95,7 +94,7 @@ SimController& Lift(SimNetwork& net, DeviceId id, std::uint32_t ip, std::uint8_t
     SetRef(c, kLiftKind, 0, 2 * m, Ref(pos, 0));
     SetRef(c, kLiftKind, 0, 2 * m + 1, Ref(pos, 1));
   }
-  const int reader = c.AddBusDevice(Bus(105, 520), kReader);
+  const int reader = c.AddBusDevice(Bus(5, 520), kReader);
   const int io = c.AddBusDevice(Bus(708, 521), kIoModule);
   SetRef(c, kLiftKind, 0, 16, Ref(reader, 0));
   SetRef(c, kLiftKind, 0, 8 + 0, Ref(io, 0));  // inputs 0-2 have no selector, kept as read
@@ -282,7 +281,7 @@ void LoadDefaultScenario(SimNetwork& net, std::uint32_t a) {
   // a relay module with a supply fault and a lock whose housing is open.
   auto& d = Door(net, Ctl(308, 404), a + 3, 3, 8, 4000);
   d.bus[3].attr[1] |= kInactive;
-  d.AddBusDevice(Bus(105, 4090), With(kReader, kNew, 9));
+  d.AddBusDevice(Bus(5, 4090), With(kReader, kNew, 9));
   d.AddBusDevice(Bus(710, 4091), With(kRelayModule, kPowerFault));
   d.bus[2].attr[1] |= kTamper;
   Lift(net, Ctl(340, 505), a + 4, 2);
@@ -333,7 +332,7 @@ void AddExtraControllers(SimNetwork& net, int n) {
     auto& c = net.AddController(std::make_unique<SimController>(id, ip++, 2 + (i % 2)));
     c.SetController(kDoorKind, static_cast<std::uint8_t>(type - 300));
     c.bus.push_back({id, kSelf, 0});
-    c.AddBusDevice(Bus(105, 30000 + static_cast<unsigned>(i)), kReader);
+    c.AddBusDevice(Bus(5, 30000 + static_cast<unsigned>(i)), kReader);
   }
 }
 

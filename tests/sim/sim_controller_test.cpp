@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <optional>
+#include <regex>
 #include <set>
 
 #include "sim/scenario.h"
@@ -317,6 +318,43 @@ TEST(SimNetworkTest, RoutesByAddressAndAppliesFaults) {
   EXPECT_EQ(net.Receive(disc.data(), 12, kTool, 0xFFFFFFFF, 0).size(), 2u)
       << "only the controller with its own switches still answers (twice)";
   EXPECT_TRUE(net.Receive(poll.data(), 12, kTool, 0x0A4D00F0, 0).empty()) << "nobody there";
+}
+
+TEST(SimNetworkTest, GarbageAndMangledFramesChangeNothing) {
+  SimNetwork net;
+  LoadDefaultScenario(net, 0x0A4D000A);
+  SimController& d = *net.devices[3];
+  Client t(d, kTool);
+  ASSERT_TRUE(t.Open(0));
+  // Everything stored, without the count of rejected signatures.
+  auto state = [&net] {
+    return std::regex_replace(net.Dump(0), std::regex(" bad-signatures=[0-9]+"), "");
+  };
+  const std::string before = state();
+  std::mt19937 rng(99);
+  // Valid requests cut short or with one byte changed, and plain noise, at every length.
+  Bytes w{1, 0};
+  w.resize(106, 0x11);
+  const std::vector<Bytes> valid = {t.SignedReq('c', w), t.SignedReq('F'),
+                                    t.SignedReq('R', {3, 15}), PlainReq('K', d.id),
+                                    PlainReq('Y', d.id, Bytes(530, 1))};
+  for (const Bytes& f : valid) {
+    for (std::size_t len = 0; len < f.size(); ++len)
+      net.Receive(f.data(), len, kTool, 0xFFFFFFFF, 1);
+    for (int k = 0; k < 200; ++k) {
+      Bytes m = f;
+      m[rng() % m.size()] ^= static_cast<std::uint8_t>(1 + rng() % 255);
+      net.Receive(m.data(), m.size(), kOtherTool, d.ip, 1);
+    }
+  }
+  for (std::size_t len = 0; len < 300; ++len) {
+    Bytes noise(len);
+    for (auto& b : noise) b = static_cast<std::uint8_t>(rng());
+    if (len > 3) std::memcpy(noise.data(), "MMDC", 4);
+    net.Receive(noise.data(), noise.size(), kTool, 0xFFFFFFFF, 1);
+  }
+  EXPECT_TRUE(state() == before) << "a mangled frame changed the stored state";
+  EXPECT_GT(d.rejectedSignatures, 0);
 }
 
 TEST(SimNetworkTest, ControlLinesValidateTheirInput) {
