@@ -84,6 +84,11 @@ void TConfigPages::ShowPages() {
   show();
   const bool wasFilling = filling;
   filling = true;
+  // A new load: nothing typed for the previous configuration is carried over.
+  shownPassage_ = -1;
+  RygTimEd->setModified(false);
+  OpenTimEd->setModified(false);
+  LiftTimEd->setModified(false);
   if (table_.controllerKind == 1) {
     setTabVisible(indexOf(TabSheet1), true);
     setTabVisible(indexOf(DoorSheet), true);

@@ -136,7 +136,9 @@ void TConfigPages::FillLiftPage() {
   for (int i = 0; i < 8; ++i) FillRow(lOutSetRows[i], lift_.floorSets[i], none);
   for (int i = 3; i < 8; ++i) FillRow(lInRows[i], lift_.inputs[i], none);
   for (int r = 0; r < 4; ++r) FillRow(lRdRows[r], lift_.readers[r], none);
-  LiftTimEd->setText(QString::fromStdString(zav::TimeText(lift_.params.unlockTime)));
+  // A time being typed survives a refill by the poll; it is taken in when the edit is left.
+  if (!LiftTimEd->isModified())
+    LiftTimEd->setText(QString::fromStdString(zav::TimeText(lift_.params.unlockTime)));
   filling = wasFilling;
 }
 
@@ -167,6 +169,7 @@ void TConfigPages::LRdSelChange(int row) {
 void TConfigPages::LiftTimEdExit() {
   if (filling) return;
   lift_.SetUnlockTime(zav::TimeFromText(LiftTimEd->text().toStdString()));
+  LiftTimEd->setModified(false);
   FillLiftPage();
 }
 

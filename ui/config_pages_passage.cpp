@@ -218,6 +218,9 @@ void TConfigPages::FillPassagePage() {
   if (p < 0 || p >= doors_.PassageCount()) return;
   const bool wasFilling = filling;
   filling = true;
+  // A time being typed for this passage survives a refill by the poll; it is taken in when
+  // the edit is left.
+  const bool samePassage = p == shownPassage_;
   shownPassage_ = p;
 
   // Outside "Instalacja" these parameters belong to the access-control application.
@@ -257,8 +260,10 @@ void TConfigPages::FillPassagePage() {
   FullTimCb->setChecked(ps.params.FullBoltPulse());
   const int type = ps.params.PassageType();
   TypeCb->setCurrentIndex(type <= 4 ? type : -1);
-  RygTimEd->setText(QString::fromStdString(zav::TimeText(ps.params.boltTime)));
-  OpenTimEd->setText(QString::fromStdString(zav::TimeText(ps.params.openTime)));
+  if (!(samePassage && RygTimEd->isModified()))
+    RygTimEd->setText(QString::fromStdString(zav::TimeText(ps.params.boltTime)));
+  if (!(samePassage && OpenTimEd->isModified()))
+    OpenTimEd->setText(QString::fromStdString(zav::TimeText(ps.params.openTime)));
   filling = wasFilling;
 }
 
@@ -345,12 +350,14 @@ void TConfigPages::TypeCbChange() {
 void TConfigPages::RygTimEdExit() {
   if (filling || shownPassage_ < 0 || shownPassage_ >= doors_.PassageCount()) return;
   doors_.SetBoltTime(shownPassage_, zav::TimeFromText(RygTimEd->text().toStdString()));
+  RygTimEd->setModified(false);
   FillPassagePage();
 }
 
 void TConfigPages::OpenTimEdExit() {
   if (filling || shownPassage_ < 0 || shownPassage_ >= doors_.PassageCount()) return;
   doors_.SetOpenTime(shownPassage_, zav::TimeFromText(OpenTimEd->text().toStdString()));
+  OpenTimEd->setModified(false);
   FillPassagePage();
 }
 
@@ -371,6 +378,8 @@ void TConfigPages::DoorTcChange() {
     if (OpenTimEd->isModified())
       doors_.SetOpenTime(shownPassage_, zav::TimeFromText(OpenTimEd->text().toStdString()));
   }
+  RygTimEd->setModified(false);
+  OpenTimEd->setModified(false);
   FillPassagePage();
 }
 

@@ -211,3 +211,23 @@ TEST_F(PagesTest, LiftPageEditsTheLiftRecord) {
   EXPECT_EQ(lift.inputs[0], 0x0004);
   EXPECT_FALSE(Offers(pages->lInRows[3].sel, 0x0004));
 }
+
+TEST_F(PagesTest, RefillByThePollKeepsATimeBeingTyped) {
+  LoadDoors(2);
+  pages->RygTimEd->setText("9");
+  pages->RygTimEd->setModified(true);
+  pages->FillVisiblePage();  // the poll found a changed bus
+  EXPECT_EQ(pages->RygTimEd->text(), "9");
+  EXPECT_EQ(doors.passages[0].params.boltTime, 10);
+  emit pages->RygTimEd->editingFinished();
+  EXPECT_EQ(doors.passages[0].params.boltTime, 18);
+  // Once taken in, later refills show the model again.
+  doors.SetBoltTime(0, 3);
+  pages->FillVisiblePage();
+  EXPECT_EQ(pages->RygTimEd->text(), "1,5");
+  // Loading the controller again drops what was typed and not left.
+  pages->RygTimEd->setText("20");
+  pages->RygTimEd->setModified(true);
+  pages->ShowPages();
+  EXPECT_EQ(pages->RygTimEd->text(), "1,5");
+}
