@@ -1,0 +1,29 @@
+// The hidden "U" button of the Ethernet panel: uploads a firmware file to the selected
+// controller.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace zav {
+class UdpDevSet;
+}
+
+// The platform services the upload uses; tests replace them to run without real dialogs.
+struct FirmwareUi {
+  // The open dialog "FilOpenDlg": returns the chosen path, or an empty text when cancelled.
+  std::function<QString(QWidget* parent)> openFileName;
+  // A plain information box with one "OK" button.
+  std::function<void(QWidget* parent, const QString& text)> information;
+};
+
+// The services in use; start as the real open dialog and message box.
+FirmwareUi& FirmwareUiServices();
+
+// Handler of "U". Does nothing when the set holds no controller; shows "Nie można otworzyć
+// pliku." when the chosen file cannot be opened; otherwise sends its whole 528-byte blocks to
+// the selected controller. UErr (a block not acknowledged) and platform errors propagate to
+// the caller's guarded block; the file is closed in every case.
+void UpgrBtnClick(QWidget* parent, zav::UdpDevSet& devSet);
