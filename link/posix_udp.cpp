@@ -1,13 +1,18 @@
 #include "link/posix_udp.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <exception>
 #include <system_error>
 
 namespace zav {
@@ -89,6 +94,103 @@ int PosixUdpEndpoint::Receive(std::uint8_t* buf, std::size_t cap, int waitMs, st
     fromPort = ntohs(from.sin_port);
     return static_cast<int>(n);
   }
+}
+
+std::vector<BroadcastInterface> BroadcastInterfaces(const ifaddrs* list) {
+  std::vector<BroadcastInterface> out;
+  for (const ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET || a->ifa_name == nullptr)
+      continue;
+    const unsigned flags = a->ifa_flags;
+    if ((flags & IFF_UP) == 0 || (flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0)
+      continue;
+    // An address with a label ("eth0:1") belongs to the card before the colon; the card is
+    // sent out of once, whatever number of addresses it has.
+    std::string name = a->ifa_name;
+    name = name.substr(0, name.find(':'));
+    if (name.empty()) continue;
+    if (std::any_of(out.begin(), out.end(),
+                    [&](const BroadcastInterface& c) { return c.name == name; }))
+      continue;
+    sockaddr_in in{};
+    std::memcpy(&in, a->ifa_addr, sizeof in);
+    out.push_back({name, ntohl(in.sin_addr.s_addr)});
+  }
+  return out;
+}
+
+void SendOnEach(const std::vector<BroadcastInterface>& interfaces,
+                const std::function<void(const BroadcastInterface&)>& send) {
+  std::exception_ptr first;
+  bool anySent = false;
+  for (const auto& card : interfaces) {
+    try {
+      send(card);
+      anySent = true;
+    } catch (const std::system_error&) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (!anySent && first) std::rethrow_exception(first);
+}
+
+void PosixUdpEndpoint::SendOutOf(const BroadcastInterface& card, std::uint16_t port,
+                                 const std::uint8_t* data, std::size_t len) {
+  const unsigned index = ::if_nametoindex(card.name.c_str());
+  if (index == 0) {
+    const int err = errno;
+    throw std::system_error(err, std::generic_category(), "if_nametoindex " + card.name);
+  }
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+  iovec iov{const_cast<std::uint8_t*>(data), len};
+  // IP_PKTINFO chooses the card and the source address of this one datagram only, without
+  // binding the socket to a device (which would need privileges and would stop its replies
+  // from the other cards). A limited broadcast also reaches controllers whose own address is
+  // outside the card's subnet, which a subnet broadcast would not.
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+  msghdr msg{};
+  msg.msg_name = &to;
+  msg.msg_namelen = sizeof to;
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  msg.msg_control = control;
+  msg.msg_controllen = sizeof control;
+  cmsghdr* cm = CMSG_FIRSTHDR(&msg);
+  cm->cmsg_level = IPPROTO_IP;
+  cm->cmsg_type = IP_PKTINFO;
+  cm->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+  in_pktinfo info{};
+  info.ipi_ifindex = static_cast<int>(index);
+  info.ipi_spec_dst.s_addr = htonl(card.addr);
+  std::memcpy(CMSG_DATA(cm), &info, sizeof info);
+  for (;;) {
+    if (::sendmsg(fd_, &msg, 0) >= 0) return;
+    const int err = errno;
+    if (err != EINTR) throw std::system_error(err, std::generic_category(), "sendmsg " + card.name);
+  }
+}
+
+void PosixUdpEndpoint::Broadcast(std::uint16_t port, const std::uint8_t* data, std::size_t len) {
+  ifaddrs* list = nullptr;
+  std::vector<BroadcastInterface> cards;
+  // Without the interface list the tool still searches the way a one-card host does.
+  if (::getifaddrs(&list) == 0) {
+    try {
+      cards = BroadcastInterfaces(list);
+    } catch (...) {
+      ::freeifaddrs(list);
+      throw;
+    }
+    ::freeifaddrs(list);
+  }
+  if (cards.empty()) {
+    Send("255.255.255.255", port, data, len);
+    return;
+  }
+  SendOnEach(cards, [&](const BroadcastInterface& card) { SendOutOf(card, port, data, len); });
 }
 
 std::uint64_t SystemClock::NowMs() {
