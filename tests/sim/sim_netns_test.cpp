@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -149,27 +150,29 @@ std::string Hex(const std::uint8_t* p, std::size_t n) {
   return s;
 }
 
-// An endpoint whose socket lives in another tool namespace: a thread enters the namespace only
-// to create the socket, which stays there.
-std::unique_ptr<PosixUdpEndpoint> EndpointIn(const std::string& ns) {
-  std::unique_ptr<PosixUdpEndpoint> ep;
-  std::string error;
+// Runs fn on a thread that has entered another tool namespace, so every socket and interface
+// list it touches (the tool's endpoint, its broadcast) belongs to that host.
+void RunIn(const std::string& ns, const std::function<void()>& fn) {
   std::thread([&] {
     int fd = open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || setns(fd, CLONE_NEWNET) != 0) {
-      error = "cannot enter " + ns;
+      ADD_FAILURE() << "cannot enter " << ns;
     } else {
-      try {
-        ep = std::make_unique<PosixUdpEndpoint>();
-      } catch (const std::exception& e) {
-        error = e.what();
-      }
+      fn();
     }
     if (fd >= 0) close(fd);
   }).join();
-  if (!ep) ADD_FAILURE() << error;
-  return ep;
 }
+
+// Makes ep the link's endpoint until the end of the scope.
+struct UseEndpoint {
+  UseEndpoint(UdpEndpoint* ep, Clock* clock, UdpEndpoint* back) : back_(back), clock_(clock) {
+    Link::Use(ep, clock);
+  }
+  ~UseEndpoint() { Link::Use(back_, clock_); }
+  UdpEndpoint* back_;
+  Clock* clock_;
+};
 
 class SimNet : public ::testing::Test {
  protected:
@@ -312,10 +315,9 @@ TEST_F(Session, SecondToolHostIsRefusedUntilExpiry) {
   ASSERT_NE(mine, nullptr);
   mine->EnsureSession();
 
-  auto ep2 = EndpointIn(Env("ZAV_NETNS") + "-tool2");
-  ASSERT_TRUE(ep2);
-  Link::Use(ep2.get(), &clock);
-  {
+  RunIn(Env("ZAV_NETNS") + "-tool2", [&] {
+    PosixUdpEndpoint ep2;
+    UseEndpoint use(&ep2, &clock, ep);
     UdpDevSet other;
     other.Search();
     UdpDev* theirs = Find(other, "K116_00303");
@@ -335,8 +337,7 @@ TEST_F(Session, SecondToolHostIsRefusedUntilExpiry) {
     EXPECT_TRUE(theirs->session);
     EXPECT_EQ(sim->Dump().dev["K116_00303"]["session"], "10.77.0.2");
     theirs->CloseSession();
-  }
-  Link::Use(ep, &clock);
+  });
   mine->session = false;  // expired on the controller
 }
 
