@@ -63,21 +63,24 @@ class Simulator {
     return false;
   }
 
+  // Asks zavsim to quit and checks that it ended cleanly (a sanitizer report exits non-zero).
   void Stop() {
     if (pid_ <= 0) return;
     Ask("quit");
-    for (int i = 0; i < 40; ++i) {
-      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        pid_ = -1;
-        break;
-      }
-      std::this_thread::sleep_for(50ms);
+    int status = 0;
+    bool ended = false;
+    for (int i = 0; i < 40 && !ended; ++i) {
+      ended = waitpid(pid_, &status, WNOHANG) == pid_;
+      if (!ended) std::this_thread::sleep_for(50ms);
     }
-    if (pid_ > 0) {
+    if (!ended) {
       kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-      pid_ = -1;
+      waitpid(pid_, &status, 0);
+      ADD_FAILURE() << "zavsim did not quit";
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "zavsim status " << status;
     }
+    pid_ = -1;
     unlink(sock_.c_str());
   }
 
