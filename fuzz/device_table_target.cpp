@@ -190,7 +190,7 @@ void RunOp(BusDeviceTable& t, IoRef (&fields)[4][8], Reader& ops) {
           ZAV_FUZZ_CHECK(RefDevice(out[i]) == RefDevice(sameAs));
         }
       }
-      for (int k = 0; k < n && k < 64; ++k) ZAV_FUZZ_CHECK(IsUtf8(ChoiceLabel(t, kind, out[k])));
+      for (int k = 0; k < n && k < 16; ++k) ZAV_FUZZ_CHECK(IsUtf8(ChoiceLabel(t, kind, out[k])));
       break;
     }
     case 5: {
@@ -203,7 +203,11 @@ void RunOp(BusDeviceTable& t, IoRef (&fields)[4][8], Reader& ops) {
       ZAV_FUZZ_CHECK(NcChecked(kind, ref) ==
                      ((kind == PointKind::Output || kind == PointKind::Input) && ref != kNone &&
                       (ref & kNcBit)));
-      if (NcEnabled(t, kind, ref)) ZAV_FUZZ_CHECK(ref != kNone && IsDeviceRef(ref));
+      // An input takes the flag on any binding; an output only on a device with NC outputs.
+      if (NcEnabled(t, kind, ref)) {
+        ZAV_FUZZ_CHECK(ref != kNone && kind != PointKind::Reader && kind != PointKind::OutputSet);
+        if (kind == PointKind::Output) ZAV_FUZZ_CHECK(t.devices[RefDevice(ref) & 0x7F].ncOutputs);
+      }
       break;
   }
 }
