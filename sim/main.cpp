@@ -46,7 +46,6 @@ const char* kUsage =
     "  --log FILE             one decoded line per datagram in and out\n"
     "  --seed N               seed of the session values and the drop fault\n"
     "  --port N               UDP port (45389)\n"
-    "  --allow-root-netns     run outside an \"ip netns\" namespace (never on a real network)\n"
     "  --ask PATH LINE...     send one control line to a running zavsim, print the answer\n"
     "Runs inside the controller namespace of scripts/netns; type 'help' for control commands.\n";
 
@@ -166,7 +165,7 @@ int main(int argc, char** argv) {
   std::string scenario, control, logPath;
   int extra = 0;
   long long sessionTimeout = -1;
-  bool useStdin = true, allowRoot = false;
+  bool useStdin = true;
   unsigned long seed = 0;
   bool seeded = false;
   std::uint16_t port = zav::kPort;
@@ -199,11 +198,12 @@ int main(int argc, char** argv) {
       else if (a == "--ask") {
         const std::string path = next();
         std::string line;
-        for (++i; i < argc; ++i) line += (line.empty() ? "" : " ") + std::string(argv[i]);
+        for (++i; i < argc; ++i) {
+          if (!line.empty()) line += ' ';
+          line += argv[i];
+        }
         return Ask(path, line);
-      } else if (a == "--allow-root-netns")
-        allowRoot = true;
-      else if (a == "--help" || a == "-h") {
+      } else if (a == "--help" || a == "-h") {
         std::fputs(kUsage, stdout);
         return 0;
       } else {
@@ -219,7 +219,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zavsim: value out of range\n");
     return 2;
   }
-  if (!InNamedNetns() && !allowRoot) {
+  if (!InNamedNetns()) {
     std::fprintf(stderr,
                  "zavsim: refusing to answer on the machine's own network; run it inside the "
                  "controller namespace:\n  scripts/netns up NAME && scripts/netns exec NAME ctl "
