@@ -1,5 +1,5 @@
-// Program start: the endpoint and clock, the main window, then the help window, then the
-// event loop until the main window closes.
+// Program start: the endpoint and clock, the main window, then the help window and the location
+// dialog, then the event loop until the main window closes.
 #include <QApplication>
 #include <QMessageBox>
 #include <exception>
@@ -8,6 +8,8 @@
 
 #include "link/posix_udp.h"
 #include "link/uerr.h"
+#include "ui/lokdlg.h"
+#include "ui/report_action.h"
 #include "ui/whelp.h"
 #include "ui/wmain.h"
 #include "ui/wmain_endpoint.h"
@@ -55,9 +57,13 @@ int main(int argc, char** argv) {
     std::unique_ptr<zav::UdpEndpoint> udp = OpenEndpoint();
     TMainWin mainWin(*udp, clock);
     THelpWin helpWin(&mainWin);
+    TLokalizDlg lokalizDlg(&mainWin);
     mainWin.showHelpTopic = [&helpWin](int topic) {
       helpWin.ShowTopic(topic);
       helpWin.exec();
+    };
+    mainWin.runReport = [&mainWin, &lokalizDlg] {
+      RapCfgBtnClick(&mainWin, lokalizDlg, mainWin.table, mainWin.doors, mainWin.devSet);
     };
     mainWin.show();
     app.exec();

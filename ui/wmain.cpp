@@ -15,6 +15,7 @@
 #include "link/link.h"
 #include "link/uerr.h"
 #include "ui/config_pages.h"
+#include "ui/firmware_action.h"
 #include "ui_wmain.h"
 
 namespace {
@@ -74,9 +75,8 @@ void TMainWin::ConnectHandlers() {
   connect(ui->HelpDevBtn, &QPushButton::clicked, this, &TMainWin::HelpDevBtnClick);
   connect(ui->DelLostBtn, &QPushButton::clicked, this, &TMainWin::DelLostBtnClick);
   connect(ui->ReplaceBtn, &QPushButton::clicked, this, &TMainWin::ReplaceBtnClick);
-  connect(ui->UpgrBtn, &QPushButton::clicked, this, [this] {
-    if (runFirmwareUpload) runFirmwareUpload();
-  });
+  connect(ui->UpgrBtn, &QPushButton::clicked, this,
+          [this] { Guarded([this] { UpgrBtnClick(this, devSet); }); });
 
   // Every click on a row selects (also on the row already selected), and so does every change
   // of the row from the keyboard. A mouse press also moves the current row, so row changes
@@ -151,11 +151,15 @@ void TMainWin::ShowError(const QString& text) {
 }
 
 void TMainWin::HelpDoorBtnClick() {
-  if (showHelpTopic) showHelpTopic(2);
+  Guarded([this] {
+    if (showHelpTopic) showHelpTopic(2);
+  });
 }
 
 void TMainWin::RapCfgBtnClick() {
-  if (runReport) runReport();
+  Guarded([this] {
+    if (runReport) runReport();
+  });
 }
 
 void TMainWin::CloseSessions() noexcept {

@@ -59,11 +59,10 @@ class TMainWin : public QWidget, public PagesHost {
   void DelLostBtnClick();
   void ReplaceBtnClick();
 
-  // Hooks for the windows that are created after this one (help window, report and firmware
-  // flows). Unset hooks make their buttons do nothing.
+  // Hooks to the windows that are created after this one (the help window, and the location
+  // dialog of the report). Unset hooks make their buttons do nothing.
   std::function<void(int topic)> showHelpTopic;
   std::function<void()> runReport;
-  std::function<void()> runFirmwareUpload;
   // Opens a URL in the desktop's browser; tests replace it to see what would be opened.
   std::function<void(const QString& url)> openUrl;
 

@@ -151,6 +151,7 @@ class MainWindowTest : public QObject {
   void failedPartialReadIsNotWritable();
   void unboundPortShowsOneError();
   void wwwOpensSelectedAddress();
+  void helpButtonsShowTheirTopics();
 };
 
 void MainWindowTest::startupWithoutControllers() {
@@ -542,6 +543,17 @@ void MainWindowTest::wwwOpensSelectedAddress() {
   c.silent = true;  // no status poll is made first
   rig.W<QPushButton>("WwwBtn")->click();
   QCOMPARE(opened, QStringList({QStringLiteral("http://192.168.10.77")}));
+}
+
+void MainWindowTest::helpButtonsShowTheirTopics() {
+  Rig rig;
+  TMainWin& w = rig.Start();
+  QList<int> topics;
+  w.showHelpTopic = [&](int topic) { topics << topic; };
+  rig.W<QPushButton>("HelpEthBtn")->click();
+  rig.W<QPushButton>("HelpDevBtn")->click();
+  static_cast<PagesHost&>(w).HelpDoorBtnClick();
+  QCOMPARE(topics, QList<int>({0, 1, 2}));
 }
 
 QTEST_MAIN(MainWindowTest)
