@@ -59,6 +59,7 @@ const char* kHelp =
     "  inactive|power|tamper|new DEV POS on|off     bus device flags\n"
     "  add DEV ID [A0 A1 A2 A3 A4 A5 A6 A7]          new bus device (hex bytes)\n"
     "  fault [DEV] drop FRACTION | duplicate on|off | delay MS | crc on|off | sig on|off | off\n"
+    "  fault [DEV] cutoff N | reboot N     silent / session lost after N more answers\n"
     "END\n";
 
 }  // namespace
@@ -119,9 +120,21 @@ void SimNetwork::Route(SimController& c, const std::uint8_t* d, std::size_t len,
                        std::uint64_t nowMs, std::vector<Outgoing>& out) {
   auto replies = c.Handle(d, len, from, nowMs);
   auto it = deviceFaults.find(c.id);
-  const Faults& f = it != deviceFaults.end() ? it->second : faults;
+  Faults& f = it != deviceFaults.end() ? it->second : faults;
   std::uniform_real_distribution<double> u(0.0, 1.0);
   for (auto& r : replies) {
+    // Counted per answer the controller gave, whether or not the network then loses it; the
+    // change reaches only the requests that follow.
+    if (f.silentAfter > 0 && --f.silentAfter == 0) {
+      c.silent = true;
+      f.silentAfter = -1;
+      if (log) log("CUTOFF " + IpText(c.ip));
+    }
+    if (f.rebootAfter > 0 && --f.rebootAfter == 0) {
+      c.session.open = false;
+      f.rebootAfter = -1;
+      if (log) log("REBOOT " + IpText(c.ip));
+    }
     std::string note;
     if (f.drop > 0 && u(rng) < f.drop) {
       if (log) log("DROP " + IpText(c.ip) + " " + DescribeDatagram(r.data(), r.size()));
@@ -225,6 +238,9 @@ std::string SimNetwork::Control(const std::string& line, std::uint64_t nowMs) {
     } else if (sw == "delay") {
       if (!ParseUnsigned(arg, 60000, v)) return err("delay takes 0..60000 ms");
       f->delayMs = static_cast<int>(v);
+    } else if (sw == "cutoff" || sw == "reboot") {
+      if (!ParseUnsigned(arg, 100000, v) || v == 0) return err(sw + " takes 1..100000 answers");
+      (sw == "cutoff" ? f->silentAfter : f->rebootAfter) = static_cast<int>(v);
     } else if (sw == "duplicate" || sw == "crc" || sw == "sig") {
       if (!ParseOnOff(arg, on)) return err(sw + " takes on or off");
       (sw == "duplicate" ? f->duplicate : sw == "crc" ? f->corruptCrc : f->wrongSignature) = on;

@@ -20,7 +20,15 @@ struct Faults {
   int delayMs = 0;              // answers held back this long
   bool corruptCrc = false;      // plain answers carry a wrong checksum
   bool wrongSignature = false;  // signed answers carry a wrong signature
-  bool Any() const { return drop > 0 || duplicate || delayMs > 0 || corruptCrc || wrongSignature; }
+  // Countdowns of answers still sent (-1: off). At 0 the controller falls silent (cutoff), or
+  // loses its session as on a restart (reboot), just after that answer went out; both switch
+  // themselves off then. They let a test break a sequence of commands at an exact point.
+  int silentAfter = -1;
+  int rebootAfter = -1;
+  bool Any() const {
+    return drop > 0 || duplicate || delayMs > 0 || corruptCrc || wrongSignature ||
+           silentAfter >= 0 || rebootAfter >= 0;
+  }
 };
 
 struct Outgoing {
