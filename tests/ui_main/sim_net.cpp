@@ -24,9 +24,12 @@ void Sign(const std::array<std::uint8_t, 16>& key, const std::uint8_t* bytes, st
 
 // A record of 104 bytes: every reference none, parameters zero.
 std::vector<std::uint8_t> Record(std::uint8_t h0, std::uint8_t h1) {
-  std::vector<std::uint8_t> p{h0, h1, 8, 4, 0, 0, 0, 0};
-  p.insert(p.end(), 40, 0xFF);
-  p.insert(p.end(), 64, 0);
+  std::vector<std::uint8_t> p(8 + 104, 0);
+  p[0] = h0;
+  p[1] = h1;
+  p[2] = 8;
+  p[3] = 4;
+  for (int i = 8; i < 48; ++i) p[i] = 0xFF;
   return p;
 }
 }  // namespace
@@ -143,8 +146,12 @@ void SimNet::Answer(SimCtl& ctl, const std::vector<std::uint8_t>& req) {
       const int kind = payload.size() > 0 ? payload[0] : -1;
       const int index = payload.size() > 1 ? payload[1] : -1;
       if (kind == 16) {
-        std::vector<std::uint8_t> p{16, 8, 8, 4, 0, 0, 0, 0};
-        p.insert(p.end(), 32, 0xFF);
+        std::vector<std::uint8_t> p(40, 0xFF);
+        p[0] = 16;
+        p[1] = 8;
+        p[2] = 8;
+        p[3] = 4;
+        for (int i = 4; i < 8; ++i) p[i] = 0;
         ReplySigned(ctl, seq, letter, p);
       } else if (kind == 2) {
         ReplySigned(ctl, seq, letter, Record(2, 136));
