@@ -83,7 +83,7 @@ int FuzzCollect(const std::uint8_t* data, std::size_t size) {
       d = {'M', 'M', 'D', 'O', 0, 0, 0, 0};
       PutU32(d.data() + 4, id);
       const auto block = in.Bytes(16);
-      d.insert(d.end(), block.begin(), block.end());
+      Append(d, block);
       d.resize(24);
       d.resize(28);
       PutU32(d.data() + 24, FrameCrc(d.data(), 24));

@@ -18,6 +18,12 @@ const std::vector<Target>& Targets() {
   return kTargets;
 }
 
+void Append(std::vector<std::uint8_t>& v, const std::uint8_t* p, std::size_t n) {
+  const std::size_t at = v.size();
+  v.resize(at + n);
+  if (n != 0) std::memcpy(v.data() + at, p, n);
+}
+
 void Fail(const char* what, const char* file, int line) {
   std::fprintf(stderr, "invariant broken: %s (%s:%d)\n", what, file, line);
   std::fflush(stderr);
@@ -75,7 +81,7 @@ std::vector<std::uint8_t> FrameReply(Framing framing, const std::vector<std::uin
   std::vector<std::uint8_t> d;
   if (framing == Framing::Plain) {
     d.assign(head, head + 8);
-    d.insert(d.end(), body.begin(), body.end());
+    Append(d, body);
     const std::uint32_t crc = FrameCrc(d.data(), d.size());
     d.resize(d.size() + 4);
     PutU32(d.data() + d.size() - 4, crc);
@@ -87,7 +93,7 @@ std::vector<std::uint8_t> FrameReply(Framing framing, const std::vector<std::uin
   const std::uint8_t letter = signedRequest ? head[10] : head[3];
   d.assign({'M', 'M', 'D', 'C', head[4], head[5], head[6], head[7], head[8], head[9],
             static_cast<std::uint8_t>(letter | 0x80)});
-  d.insert(d.end(), body.begin(), body.end());
+  Append(d, body);
   static SigningContext ctx;  // the controller's own, apart from the tool's
   std::uint8_t key[16] = {};
   if (framing == Framing::Signed && sessionKey) std::memcpy(key, sessionKey, sizeof key);
@@ -95,7 +101,7 @@ std::vector<std::uint8_t> FrameReply(Framing framing, const std::vector<std::uin
   ctx.aes.SetKey(key, sizeof key);
   std::uint8_t sig[8];
   FrameSignature(ctx, d.data(), d.size(), sig);
-  d.insert(d.end(), sig, sig + 8);
+  Append(d, sig, 8);
   return d;
 }
 
@@ -174,7 +180,7 @@ void AppendReplyGroup(std::vector<std::uint8_t>& out, const std::vector<Scripted
         static_cast<std::uint8_t>(static_cast<unsigned>(r.framing) | ((r.delayIndex & 3u) << 2)));
     out.push_back(static_cast<std::uint8_t>(r.body.size()));
     out.push_back(static_cast<std::uint8_t>(r.body.size() >> 8));
-    out.insert(out.end(), r.body.begin(), r.body.end());
+    Append(out, r.body);
   }
 }
 

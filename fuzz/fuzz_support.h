@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,14 @@ struct Target {
   int (*run)(const std::uint8_t*, std::size_t);
 };
 const std::vector<Target>& Targets();
+
+// Appends n bytes; used instead of vector::insert, which GCC 12 at -O3 misreads as out of
+// bounds when the vector started from a short brace list.
+void Append(std::vector<std::uint8_t>& v, const std::uint8_t* p, std::size_t n);
+template <typename Range>
+void Append(std::vector<std::uint8_t>& v, const Range& r) {
+  Append(v, reinterpret_cast<const std::uint8_t*>(std::data(r)), std::size(r));
+}
 
 // A broken invariant: prints what broke and aborts, which the fuzzer reports as a crash.
 [[noreturn]] void Fail(const char* what, const char* file, int line);

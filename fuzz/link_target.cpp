@@ -94,8 +94,10 @@ struct Session {
 
 std::vector<std::uint8_t> Block(std::uint8_t kind, std::uint8_t index, const std::uint8_t* data,
                                 std::size_t n) {
-  std::vector<std::uint8_t> v{kind, index};
-  v.insert(v.end(), data, data + n);
+  std::vector<std::uint8_t> v(n + 2);
+  v[0] = kind;
+  v[1] = index;
+  std::memcpy(v.data() + 2, data, n);
   return v;
 }
 
@@ -283,7 +285,7 @@ int FuzzLink(const std::uint8_t* data, std::size_t size) {
     // A session left open before this run; its key is whatever the input says.
     s.dev.session = true;
     const auto key = ops.Bytes(16);
-    std::memcpy(s.dev.key, key.data(), key.size());
+    if (!key.empty()) std::memcpy(s.dev.key, key.data(), key.size());
     s.dev.seq = ops.U16();
   }
   for (int i = 0; i < kMaxOps && !ops.Empty(); ++i) RunOp(s, ops);

@@ -39,7 +39,7 @@ void LoadTable(BusDeviceTable& t, std::uint8_t header) {
   for (const Entry& e : entries) {
     p.resize(p.size() + 4);
     PutU32(p.data() + p.size() - 4, e.id);
-    p.insert(p.end(), e.a, e.a + 8);
+    Append(p, e.a, 8);
   }
   ZAV_FUZZ_CHECK(t.Decode(p.data(), static_cast<int>(p.size())));
 }
@@ -228,7 +228,7 @@ void FuzzLift(BusDeviceTable& table, const std::vector<std::uint8_t>& reply, Rea
   LiftConfig lift(table);
   std::vector<std::uint8_t> first = {2, 0x88, 8, 4, 0, 0, 0, 0};
   const Image earlier = Pattern(55);
-  first.insert(first.end(), earlier.begin(), earlier.end());
+  Append(first, earlier);
   ZAV_FUZZ_CHECK(lift.DecodeReply(first.data(), static_cast<int>(first.size())));
   Image before;
   lift.Encode(before.data());
@@ -287,7 +287,7 @@ void FuzzControllerBlock(BusDeviceTable& table, const std::vector<std::uint8_t>&
   PassageConfig cfg(table);
   std::vector<std::uint8_t> first = {16, 8, 8, 4, 0, 0, 0, 0};
   const Image earlier = Pattern(9);
-  first.insert(first.end(), earlier.begin(), earlier.begin() + 32);
+  Append(first, earlier.data(), 32);
   ZAV_FUZZ_CHECK(cfg.controllerIo.Decode(first.data(), static_cast<int>(first.size())));
 
   const bool ok = cfg.controllerIo.Decode(reply.data(), static_cast<int>(reply.size()));

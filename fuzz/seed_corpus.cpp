@@ -29,7 +29,7 @@ Input TablePayload(std::uint8_t header, const std::vector<Device>& devices) {
   for (const Device& d : devices) {
     p.resize(p.size() + 4);
     PutU32(p.data() + p.size() - 4, d.id);
-    p.insert(p.end(), d.a, d.a + 8);
+    Append(p, d.a, 8);
   }
   return p;
 }
@@ -71,7 +71,7 @@ Input Record(std::uint8_t seed) {
 
 Input Reply(std::uint8_t kind, std::uint8_t n0, const Input& record) {
   Input r = {kind, n0, 8, 4, 0xDE, 0xAD, 0xBE, 0xEF};
-  r.insert(r.end(), record.begin(), record.end());
+  Append(r, record);
   return r;
 }
 
@@ -93,7 +93,7 @@ const Input kAck = {6};
 // Operations, then the answers in the order the requests go out.
 Input LinkInput(const Input& ops, const std::vector<Group>& groups) {
   Input in = {static_cast<std::uint8_t>(ops.size()), static_cast<std::uint8_t>(ops.size() >> 8)};
-  in.insert(in.end(), ops.begin(), ops.end());
+  Append(in, ops);
   for (const Group& g : groups) AppendReplyGroup(in, g);
   return in;
 }
@@ -181,11 +181,11 @@ std::vector<Input> CollectSeeds() {
   const auto status = [](Input& in, DeviceId id, std::uint8_t mode, const std::string& from) {
     in.push_back(0x03);
     in.push_back(static_cast<std::uint8_t>(from.size()));
-    in.insert(in.end(), from.begin(), from.end());
+    Append(in, from);
     in.resize(in.size() + 4);
     PutU32(in.data() + in.size() - 4, id);
     Input block = StatusBlock(mode);
-    in.insert(in.end(), block.begin(), block.end());
+    Append(in, block);
   };
   {
     Input in = {0, 0, 1};
@@ -198,7 +198,7 @@ std::vector<Input> CollectSeeds() {
     for (char c : std::string("10.0.0.1:")) in.push_back(static_cast<std::uint8_t>(c));
     in.push_back(static_cast<std::uint8_t>(own.size()));
     in.push_back(0);
-    in.insert(in.end(), own.begin(), own.end());
+    Append(in, own);
     seeds.push_back(in);
   }
   {
@@ -218,8 +218,8 @@ std::vector<Input> CollectSeeds() {
 Input WithLength(const Input& payload, const Input& tail) {
   Input in = {static_cast<std::uint8_t>(payload.size()),
               static_cast<std::uint8_t>(payload.size() >> 8)};
-  in.insert(in.end(), payload.begin(), payload.end());
-  in.insert(in.end(), tail.begin(), tail.end());
+  Append(in, payload);
+  Append(in, tail);
   return in;
 }
 
@@ -252,17 +252,17 @@ std::vector<Input> RecordSeeds() {
   std::vector<Input> seeds;
   Input io(32, 0xFF);
   PutU16(io.data(), 0x0002);
+  // The first byte chooses the record (bits 1-0) and the table header (bits 3-2).
+  const auto record = [&](std::uint8_t choice, const Input& reply) {
+    Input in = {choice};
+    Append(in, WithLength(reply, edits));
+    seeds.push_back(in);
+  };
   for (std::uint8_t header = 0; header < 4; ++header) {
-    // The first byte chooses the record (passage) and the table header.
-    seeds.push_back(WithLength(Reply(1, 8, Record(header)), edits));
-    seeds.back().insert(seeds.back().begin(), static_cast<std::uint8_t>(header << 2));
+    record(static_cast<std::uint8_t>(header << 2), Reply(1, 8, Record(header)));
   }
-  Input lift = WithLength(Reply(2, 0x88, Record(9)), edits);
-  lift.insert(lift.begin(), 0x01 | (3 << 2));
-  seeds.push_back(lift);
-  Input ctrl = WithLength(Reply(16, 8, io), edits);
-  ctrl.insert(ctrl.begin(), 0x02);
-  seeds.push_back(ctrl);
+  record(0x01 | (3 << 2), Reply(2, 0x88, Record(9)));
+  record(0x02, Reply(16, 8, io));
   return seeds;
 }
 

@@ -40,6 +40,19 @@ INSTANTIATE_TEST_SUITE_P(Targets, SeedReplay,
                          ::testing::Values("link", "collect", "device_table", "records", "parse_ip",
                                            "time_text", "cp1250"));
 
+// Inputs the fuzzers once failed on, by target.
+TEST(FoundInputs, ReplayCleanly) {
+  const struct {
+    int (*run)(const std::uint8_t*, std::size_t);
+    std::vector<std::uint8_t> input;
+  } found[] = {
+      // A session preset whose key the input ends before.
+      {FuzzLink, {0x01, 0x00, 0x06}},
+      {FuzzLink, {0x01, 0x01, 0x00, 0x06}},
+  };
+  for (const auto& f : found) EXPECT_EQ(f.run(f.input.data(), f.input.size()), 0);
+}
+
 TEST(SeedReach, LinkSeedsReadAndWriteWholeConfigurations) {
   Reached() = Reach{};
   Replay("link");
