@@ -1,0 +1,302 @@
+// The runs on the namespace network (scripts/netns, zavsim in the controller namespace): the
+// start-up on an empty network, the selection of a 16-passage controller against a bare
+// socket loop doing the same round trips, and one search answered by many controllers.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "bench/bench_window.h"
+#include "link/cmac.h"
+#include "link/posix_udp.h"
+#include "ui/config_pages.h"
+#include "ui/whelp.h"
+#include "ui/wmain.h"
+
+namespace {
+
+using namespace zav::bench;
+
+double Ms(std::uint64_t ns) {
+  return static_cast<double>(ns) / 1e6;
+}
+
+// An error box would stop the run: it is closed, and its text printed, as soon as it shows.
+void CloseErrorBoxes(QObject* owner) {
+  auto* t = new QTimer(owner);
+  QObject::connect(t, &QTimer::timeout, [] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      std::fprintf(stderr, "error box: %s\n", box->text().toLocal8Bit().constData());
+      box->done(0);
+    }
+  });
+  t->start(50);
+}
+
+void Settle(QWidget& w) {
+  QApplication::processEvents();
+  w.repaint();
+  QApplication::processEvents();
+}
+
+// ---- the bare socket loop -----------------------------------------------------------------
+
+class BareLoop {
+ public:
+  BareLoop() {
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~BareLoop() {
+    if (fd_ >= 0) close(fd_);
+  }
+  BareLoop(const BareLoop&) = delete;
+  BareLoop& operator=(const BareLoop&) = delete;
+  bool ok() const { return fd_ >= 0; }
+
+  // One request and its reply; returns the reply's length, -1 after 300 ms of nothing.
+  int RoundTrip(const std::string& to, const std::vector<std::uint8_t>& req, std::uint8_t* reply) {
+    sockaddr_in d{};
+    d.sin_family = AF_INET;
+    d.sin_port = htons(zav::kPort);
+    inet_pton(AF_INET, to.c_str(), &d.sin_addr);
+    if (sendto(fd_, req.data(), req.size(), 0, reinterpret_cast<sockaddr*>(&d), sizeof d) < 0)
+      return -1;
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, 300) <= 0) return -1;
+    return static_cast<int>(recv(fd_, reply, zav::kRecvBuffer, 0));
+  }
+
+  std::vector<int> Replay(const std::vector<Exchange>& log) {
+    return replayer_.Replay(log, [this](const std::string& to, const std::vector<std::uint8_t>& req,
+                                        std::uint8_t* reply) { return RoundTrip(to, req, reply); });
+  }
+
+  // Ends the loop's session, so the tool can open its own again.
+  void CloseSession(zav::DeviceId id, const std::string& to) {
+    std::uint8_t reply[zav::kRecvBuffer];
+    RoundTrip(to, replayer_.CloseRequest(id), reply);
+  }
+
+ private:
+  int fd_ = -1;
+  Replayer replayer_;
+};
+}  // namespace
+
+// ---- start-up ------------------------------------------------------------------------------
+
+int RunStartupChild(long long t0ns) {
+  int argc = 1;
+  char name[] = "zavconfig";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  zav::SystemClock clock;
+  zav::PosixUdpEndpoint udp(zav::kPort);
+  RecordingEndpoint rec(udp);
+  // As the program starts: the main window (whose creation searches), then the help window.
+  TMainWin mainWin(rec, clock);
+  THelpWin helpWin(&mainWin);
+  mainWin.show();
+  while (!mainWin.windowHandle() || !mainWin.windowHandle()->isExposed())
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  const std::uint64_t shown = MonoNs();
+  const double searchMs = rec.broadcasts.empty() ? 0 : Ms(shown - rec.broadcasts.front());
+  std::printf("%.3f %.3f %zu\n", Ms(shown - static_cast<std::uint64_t>(t0ns)), searchMs,
+              rec.broadcasts.size());
+  std::fflush(stdout);
+  return 0;
+}
+
+int RunStartupLauncher(int runs, const char* self) {
+  std::vector<double> total, fromSearch;
+  std::size_t rounds = 0;
+  for (int r = 0; r < runs + 1; ++r) {  // the first run only warms the caches
+    int fds[2];
+    if (pipe(fds) != 0) return 1;
+    const std::string t0 = std::to_string(MonoNs());
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(fds[1], STDOUT_FILENO);
+      close(fds[0]);
+      close(fds[1]);
+      execl(self, self, "startup-child", t0.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    char buf[256] = {};
+    std::size_t got = 0;
+    for (ssize_t n;
+         got + 1 < sizeof buf && (n = read(fds[0], buf + got, sizeof buf - 1 - got)) > 0;)
+      got += static_cast<std::size_t>(n);
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    double ms = 0, search = 0;
+    if (std::sscanf(buf, "%lf %lf %zu", &ms, &search, &rounds) != 3) {
+      std::fprintf(stderr, "startup: run %d printed nothing (status %d)\n", r, status);
+      return 1;
+    }
+    if (r == 0) continue;
+    total.push_back(ms);
+    fromSearch.push_back(ms - search);
+  }
+  const double med = Median(total);
+  const double own = med - 3 * 200.0;
+  std::printf(
+      "startup: process start to shown window %.1f ms (median of %d warm runs, min %.1f, "
+      "max %.1f), %zu search rounds; before the first broadcast and after the last "
+      "quiet wait: %.1f ms\n",
+      med, runs, *std::min_element(total.begin(), total.end()),
+      *std::max_element(total.begin(), total.end()), rounds,
+      med - Median(fromSearch) + (Median(fromSearch) - 600.0));
+  std::puts(
+      Summary("startup_ms", med, "ms", "<= 700 ms = 3 x 200 ms + 100 ms", own <= 100.0).c_str());
+  std::puts(
+      Summary("startup_own_ms", own, "ms", "<= 100 ms beyond the 3 search rounds", own <= 100.0)
+          .c_str());
+  return 0;
+}
+
+// ---- load ----------------------------------------------------------------------------------
+
+int RunLoad(int runs) {
+  zav::SystemClock clock;
+  zav::PosixUdpEndpoint udp(zav::kPort);
+  RecordingEndpoint rec(udp);
+  rec.recording = false;
+  TMainWin win(rec, clock);
+  win.Timer().stop();  // no poll between the measured selections
+  CloseErrorBoxes(&win);
+  win.show();
+  Settle(win);
+  if (win.devSet.count < 1) {
+    std::fprintf(stderr, "load: no controller found\n");
+    return 1;
+  }
+  const zav::UdpDev& dev = win.devSet.devs[0];
+  const std::string addr = dev.IpText();
+
+  BareLoop bare;
+  if (!bare.ok()) return 1;
+  std::vector<double> toolMs, floorMs;
+  std::vector<Exchange> lastLog;
+  std::string differs;
+  for (int r = 0; r < runs; ++r) {
+    win.CloseSessions();
+    rec.log.clear();
+    rec.recording = true;
+    std::uint64_t t0 = MonoNs();
+    win.SelectEthDev();
+    Settle(win);
+    toolMs.push_back(Ms(MonoNs() - t0));
+    rec.recording = false;
+    if (win.table.count != 116 || !win.doors.complete) {
+      std::fprintf(stderr, "load: selection left %d bus devices, configuration %s\n",
+                   win.table.count, win.doors.complete ? "complete" : "incomplete");
+      return 1;
+    }
+    lastLog = rec.log;
+
+    win.CloseSessions();
+    t0 = MonoNs();
+    const std::vector<int> lens = bare.Replay(rec.log);
+    floorMs.push_back(Ms(MonoNs() - t0));
+    bare.CloseSession(dev.id, addr);
+    if (lens.size() != rec.log.size()) {
+      std::fprintf(stderr, "load: the bare loop got %zu of %zu replies\n", lens.size(),
+                   rec.log.size());
+      return 1;
+    }
+    for (std::size_t i = 0; i < lens.size() && differs.empty(); ++i)
+      if (lens[i] != rec.log[i].replyLen)
+        differs = "exchange " + std::to_string(i) + ": reply of " + std::to_string(lens[i]) +
+                  " bytes, the tool got " + std::to_string(rec.log[i].replyLen);
+  }
+  std::string letters;
+  std::size_t bytesOut = 0, bytesIn = 0;
+  for (const Exchange& x : lastLog) {
+    letters +=
+        x.request[3] == 'C' ? static_cast<char>(x.request[10]) : static_cast<char>(x.request[3]);
+    bytesOut += x.request.size();
+    bytesIn += static_cast<std::size_t>(std::max(x.replyLen, 0));
+  }
+  const double tool = Median(toolMs), floor = Median(floorMs);
+  std::printf(
+      "load: %zu round trips (%s), %zu bytes out, %zu in; tool %.3f ms, bare loop %.3f ms "
+      "(medians of %d)%s%s\n",
+      lastLog.size(), letters.c_str(), bytesOut, bytesIn, tool, floor, runs,
+      differs.empty() ? "" : "; sizes differ: ", differs.c_str());
+  std::puts(Summary("load_ms", tool, "ms", "<= 1.2 x bare loop " + std::to_string(floor) + " ms",
+                    tool <= 1.2 * floor && differs.empty())
+                .c_str());
+  std::puts(Summary("load_ratio", tool / floor, "x", "<= 1.2", tool <= 1.2 * floor).c_str());
+  const double rss = PeakRssMb();
+  std::puts(Summary("load_peak_rss_mb", rss, "MB", "< 80 MB", rss < 80.0).c_str());
+  return 0;
+}
+
+// ---- discovery -----------------------------------------------------------------------------
+
+int RunDiscovery(int expected) {
+  zav::SystemClock clock;
+  zav::PosixUdpEndpoint udp(zav::kPort);
+  RecordingEndpoint rec(udp);
+  const std::uint64_t t0 = MonoNs();
+  TMainWin win(rec, clock);  // its creation runs the search
+  const std::uint64_t created = MonoNs();
+  win.Timer().stop();
+  CloseErrorBoxes(&win);
+  win.show();
+  Settle(win);
+  const auto* list = win.findChild<QListWidget*>(QStringLiteral("EthLstBox"));
+  const int listed = list ? list->count() : -1;
+  if (rec.broadcasts.empty() || rec.arrivals.empty()) {
+    std::fprintf(stderr, "discovery: nothing answered\n");
+    return 1;
+  }
+  // The search: from the first broadcast to the end of the quiet window after the last one.
+  const std::uint64_t first = rec.broadcasts.front();
+  const std::uint64_t searchEnd = rec.quietEnds.empty() ? created : rec.quietEnds.front();
+  std::uint64_t firstArrival = 0, lastArrival = 0;
+  for (std::uint64_t a : rec.arrivals) {
+    if (a < first || a > searchEnd) continue;
+    if (!firstArrival) firstArrival = a;
+    lastArrival = a;
+  }
+  const double search = Ms(searchEnd - first);
+  const double spread = Ms(lastArrival - firstArrival);
+  const double budget = 1.1 * (200.0 + spread);
+  std::printf(
+      "discovery: %d controllers in the set, %d listed, %zu broadcast(s); search %.1f ms, "
+      "replies spread over %.1f ms (first after %.1f ms); window created in %.1f ms\n",
+      win.devSet.count, listed, rec.broadcasts.size(), search, spread, Ms(firstArrival - first),
+      Ms(created - t0));
+  std::puts(Summary("discovery_listed", listed, "controllers",
+                    "all " + std::to_string(expected) + " after one search", listed == expected)
+                .c_str());
+  std::puts(Summary("discovery_ms", search, "ms",
+                    "<= 1.1 x (200 ms quiet + spread) = " + std::to_string(budget) + " ms",
+                    search <= budget && listed == expected)
+                .c_str());
+  return 0;
+}

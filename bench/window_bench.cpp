@@ -1,0 +1,62 @@
+// zav_bench_window: the figures that need the windows.
+//   refill [ROUNDS]        page refill against a naive refill (offscreen platform)
+//   tick [TICKS]           CPU time of a tick with 100 sessions, in memory
+//   startup [RUNS]         process start to the first shown window, empty network   (netns)
+//   load [RUNS]            selecting the 16-passage controller against a bare loop   (netns)
+//   discovery N            one search finding N controllers                          (netns)
+// The network runs send broadcasts on port 45389, so they refuse to run anywhere but inside a
+// namespace made by "ip netns" (scripts/netns).
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "bench/bench_window.h"
+
+namespace {
+
+bool InNamedNetns() {
+  struct stat self {};
+  if (stat("/proc/self/ns/net", &self) != 0) return false;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/run/netns", ec)) {
+    struct stat ns {};
+    if (stat(e.path().c_str(), &ns) == 0 && ns.st_ino == self.st_ino && ns.st_dev == self.st_dev)
+      return true;
+  }
+  return false;
+}
+
+int Arg(int argc, char** argv, int i, int fallback) {
+  return argc > i ? std::atoi(argv[i]) : fallback;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  const bool network =
+      mode == "startup" || mode == "startup-child" || mode == "load" || mode == "discovery";
+  if (network && !InNamedNetns()) {
+    std::fprintf(stderr,
+                 "zav_bench_window %s: runs only inside a scripts/netns namespace (it broadcasts "
+                 "on port 45389)\n",
+                 mode.c_str());
+    return 2;
+  }
+  if (mode == "startup") return RunStartupLauncher(Arg(argc, argv, 2, 6), argv[0]);
+  if (mode == "startup-child" && argc > 2) return RunStartupChild(std::atoll(argv[2]));
+
+  QApplication app(argc, argv);
+  if (mode == "refill") return RunRefill(Arg(argc, argv, 2, 50));
+  if (mode == "tick") return RunTick(Arg(argc, argv, 2, 45));
+  if (mode == "load") return RunLoad(Arg(argc, argv, 2, 15));
+  if (mode == "discovery") return RunDiscovery(Arg(argc, argv, 2, 100));
+  std::fprintf(stderr,
+               "usage: zav_bench_window refill [ROUNDS] | tick [TICKS] | startup [RUNS] | "
+               "load [RUNS] | discovery N\n");
+  return 2;
+}
