@@ -153,6 +153,29 @@ TEST(AppendReplyGroup, LaysOutCountControlLengthAndBody) {
   EXPECT_EQ(out, (std::vector<std::uint8_t>{2, 0x0E, 2, 0, 1, 2, 0x04, 0, 0}));
 }
 
+TEST(FrameReply, ARequestShorterThanAHeaderStillGivesAWholeFrame) {
+  const std::vector<std::uint8_t> shortRequest = {'M', 'M'};
+  const std::uint8_t key[16] = {};
+  EXPECT_EQ(FrameReply(Framing::Plain, shortRequest, key, {}).size(), 12u);
+  EXPECT_EQ(FrameReply(Framing::Signed, shortRequest, key, {1}).size(), 20u);
+}
+
+TEST(IsUtf8, AcceptsWellFormedTextOnly) {
+  EXPECT_TRUE(IsUtf8(""));
+  EXPECT_TRUE(IsUtf8("Śluza 1: zażółć"));
+  EXPECT_TRUE(IsUtf8("\xF0\x9F\x98\x80"));
+  EXPECT_FALSE(IsUtf8("\xC5"));          // cut short
+  EXPECT_FALSE(IsUtf8("\xC0\xAF"));      // overlong lead byte
+  EXPECT_FALSE(IsUtf8("a\x9C"));         // Windows-1250 byte left unconverted
+  EXPECT_FALSE(IsUtf8("\xE2\x82\x41"));  // continuation byte missing
+}
+
+using FailDeathTest = ::testing::Test;
+
+TEST(FailDeathTest, NamesTheBrokenConditionAndItsPlace) {
+  EXPECT_DEATH(ZAV_FUZZ_CHECK(1 + 1 == 3), "invariant broken: 1 \\+ 1 == 3 \\(.*replay_test.cpp");
+}
+
 using CheckTableDeathTest = ::testing::Test;
 
 TEST(CheckTableDeathTest, FiresOnABrokenDisplayOrderAndOnAStaleCount) {
