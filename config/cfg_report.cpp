@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -261,11 +262,23 @@ bool WriteAndClose(int fd, std::string_view bytes) {
 
 void SaveReportFile(const std::string& path, std::string_view bytes) {
   if (path.empty()) Fail(path, ENOENT);
+  // The new bytes take the place of the file the name really leads to: a link to an archived
+  // report stays a link, and the report keeps its permissions. A report the user has
+  // write-protected is not replaced behind that protection.
+  std::string target = path;
+  if (char* real = ::realpath(path.c_str(), nullptr)) {
+    target = real;
+    std::free(real);
+  }
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && S_ISREG(old.st_mode) && ::access(target.c_str(), W_OK) != 0) Fail(path, errno);
+
   static unsigned counter = 0;
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    temp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
@@ -273,21 +286,21 @@ void SaveReportFile(const std::string& path, std::string_view bytes) {
     int err = errno;
     // A folder where new files cannot be made may still hold a writable report of that name;
     // it is then rewritten in place, every write checked.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-      int direct = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (exists && S_ISREG(old.st_mode)) {
+      int direct = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
       if (direct < 0) Fail(path, errno);
       if (!WriteAndClose(direct, bytes)) Fail(path, errno);
       return;
     }
     Fail(path, err);
   }
+  if (exists && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
   if (!WriteAndClose(fd, bytes)) {
     int err = errno;
     ::unlink(temp.c_str());
     Fail(path, err);
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
     int err = errno;
     ::unlink(temp.c_str());
     Fail(path, err);
