@@ -72,7 +72,11 @@ QString SuggestedReportName(const QDate& date, const QLocale& locale, quint32 co
 }
 
 QString WithDefaultSuffix(const QString& path) {
-  if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+  if (path.isEmpty()) return path;
+  // With a dot as the regional date separator the suggested name's last dot stands inside the
+  // date ("2021.05.07 K105_00066"); what follows it holds a blank and is no extension.
+  const QString suffix = QFileInfo(path).suffix();
+  if (!suffix.isEmpty() && !suffix.contains(QChar(' '))) return path;
   return path + QStringLiteral(".txt");
 }
 

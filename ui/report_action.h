@@ -33,7 +33,8 @@ ReportUi& ReportUiServices();
 QChar FileDateSeparator(const QLocale& locale);
 // "yyyy<sep>mm<sep>dd " followed by the controller's printed name.
 QString SuggestedReportName(const QDate& date, const QLocale& locale, quint32 controllerId);
-// The save dialog's rule: ".txt" is appended when the chosen name has no extension.
+// The save dialog's rule: ".txt" is appended when the chosen name has no extension. The text
+// after the name's last dot counts as one only when it holds no blank.
 QString WithDefaultSuffix(const QString& path);
 
 // Handler of "Raport". Stops silently when the set holds no controller, when the location
