@@ -128,6 +128,8 @@ void TConfigPages::FillLiftPage() {
   for (QWidget* w : {static_cast<QWidget*>(LTstGrpBox), static_cast<QWidget*>(LiftTimLb),
                      static_cast<QWidget*>(LiftTimEd), static_cast<QWidget*>(LiftTimsLb)})
     w->setEnabled(installation);
+  // As on the passage page, a disabled time edit drops what was typed and not left.
+  if (!installation) LiftTimEd->setModified(false);
 
   const QString name = QString::fromStdString(lift_.Name());
   if (LiftNameEd->text() != name) LiftNameEd->setText(name);

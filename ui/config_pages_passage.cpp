@@ -232,6 +232,12 @@ void TConfigPages::FillPassagePage() {
                      static_cast<QWidget*>(OpenTimsLb), static_cast<QWidget*>(KlamkaCb),
                      static_cast<QWidget*>(FullTimCb)})
     w->setEnabled(installation);
+  // A time typed but not yet left is dropped when its edit is disabled: outside "Instalacja"
+  // the times belong to the application and must go back to the controller as they were read.
+  if (!installation) {
+    RygTimEd->setModified(false);
+    OpenTimEd->setModified(false);
+  }
 
   const QString name = QString::fromStdString(doors_.Name(p));
   if (DoorNameEd->text() != name) DoorNameEd->setText(name);
