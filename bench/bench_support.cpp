@@ -68,7 +68,9 @@ int SimEndpoint::Receive(std::uint8_t* buf, std::size_t cap, int waitMs, std::st
 void RecordingEndpoint::Send(const std::string& addr, std::uint16_t port, const std::uint8_t* data,
                              std::size_t len) {
   if (recording) log.push_back(Exchange{std::vector<std::uint8_t>(data, data + len), addr, -1});
+  const std::uint64_t t0 = MonoNs();
   inner_.Send(addr, port, data, len);
+  socketNs += MonoNs() - t0;
 }
 
 void RecordingEndpoint::Broadcast(std::uint16_t port, const std::uint8_t* data, std::size_t len) {
@@ -81,7 +83,9 @@ void RecordingEndpoint::Broadcast(std::uint16_t port, const std::uint8_t* data, 
 
 int RecordingEndpoint::Receive(std::uint8_t* buf, std::size_t cap, int waitMs,
                                std::string& fromAddr, std::uint16_t& fromPort) {
+  const std::uint64_t t0 = MonoNs();
   const int n = inner_.Receive(buf, cap, waitMs, fromAddr, fromPort);
+  socketNs += MonoNs() - t0;
   if (n >= 0 && recording) {
     arrivals.push_back(MonoNs());
     if (!log.empty() && log.back().replyLen < 0) log.back().replyLen = n;
@@ -179,7 +183,7 @@ std::string DiscoveryScenarioJson(int n) {
     const DeviceId id = 0x30000000u | (302u << 16) | static_cast<DeviceId>(5000 - k);
     if (k) s += ",";
     s += "{\"id\":\"" + Hex32(id) + "\",\"ip\":\"" + AliasAddr(k) +
-         "\",\"mode\":1,\"kind\":\"door\",\"passages\":2}";
+         "\",\"mode\":2,\"kind\":\"door\",\"passages\":2}";
   }
   return s + "]}\n";
 }

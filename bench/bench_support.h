@@ -75,6 +75,8 @@ class RecordingEndpoint : public UdpEndpoint {
   // When a receive with a wait found nothing: the end of a quiet window.
   std::vector<std::uint64_t> quietEnds;
   bool recording = true;
+  // Wall time spent inside the wrapped endpoint's Send and Receive.
+  std::uint64_t socketNs = 0;
 
  private:
   UdpEndpoint& inner_;
@@ -110,8 +112,8 @@ std::vector<std::uint8_t> FullDoorTable();
 inline constexpr DeviceId kFullDoorId = 0x30000000u | (316u << 16) | 4242u;
 
 // zavsim scenarios. "load": the controller of FullDoorTable in mode Instalacja.
-// "discovery": n door controllers in mode Konfiguracja (discovery lists them; selecting one
-// loads nothing, so the start-up search is the whole start). Controller k (from 0) gets the
+// "discovery": n door controllers with 2 passages in mode Serwis, with only themselves on the
+// bus. Controller k (from 0) gets the
 // k-th address of the namespace network.
 std::string LoadScenarioJson();
 std::string DiscoveryScenarioJson(int n);

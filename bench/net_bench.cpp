@@ -36,8 +36,9 @@ double Ms(std::uint64_t ns) {
 }
 
 // An error box would stop the run: it is closed, and its text printed, as soon as it shows.
-void CloseErrorBoxes(QObject* owner) {
-  auto* t = new QTimer(owner);
+// Started before the main window, whose creation already searches and may show one.
+void CloseErrorBoxes() {
+  auto* t = new QTimer(qApp);
   QObject::connect(t, &QTimer::timeout, [] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       std::fprintf(stderr, "error box: %s\n", box->text().toLocal8Bit().constData());
@@ -113,6 +114,7 @@ int RunStartupChild(long long t0ns) {
   zav::SystemClock clock;
   zav::PosixUdpEndpoint udp(zav::kPort);
   RecordingEndpoint rec(udp);
+  CloseErrorBoxes();
   // As the program starts: the main window (whose creation searches), then the help window.
   TMainWin mainWin(rec, clock);
   THelpWin helpWin(&mainWin);
@@ -120,15 +122,18 @@ int RunStartupChild(long long t0ns) {
   while (!mainWin.windowHandle() || !mainWin.windowHandle()->isExposed())
     QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
   const std::uint64_t shown = MonoNs();
-  const double searchMs = rec.broadcasts.empty() ? 0 : Ms(shown - rec.broadcasts.front());
-  std::printf("%.3f %.3f %zu\n", Ms(shown - static_cast<std::uint64_t>(t0ns)), searchMs,
-              rec.broadcasts.size());
+  const auto start = static_cast<std::uint64_t>(t0ns);
+  const std::uint64_t first = rec.broadcasts.empty() ? shown : rec.broadcasts.front();
+  const std::uint64_t last = rec.quietEnds.empty() ? first : rec.quietEnds.back();
+  // total, before the first broadcast, the search, after its last quiet window, rounds
+  std::printf("%.3f %.3f %.3f %.3f %zu\n", Ms(shown - start), Ms(first - start), Ms(last - first),
+              Ms(shown - last), rec.broadcasts.size());
   std::fflush(stdout);
   return 0;
 }
 
 int RunStartupLauncher(int runs, const char* self) {
-  std::vector<double> total, fromSearch;
+  std::vector<double> total, before, search, after;
   std::size_t rounds = 0;
   for (int r = 0; r < runs + 1; ++r) {  // the first run only warms the caches
     int fds[2];
@@ -151,24 +156,26 @@ int RunStartupLauncher(int runs, const char* self) {
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    double ms = 0, search = 0;
-    if (std::sscanf(buf, "%lf %lf %zu", &ms, &search, &rounds) != 3) {
+    double ms = 0, pre = 0, s = 0, post = 0;
+    if (std::sscanf(buf, "%lf %lf %lf %lf %zu", &ms, &pre, &s, &post, &rounds) != 5) {
       std::fprintf(stderr, "startup: run %d printed nothing (status %d)\n", r, status);
       return 1;
     }
     if (r == 0) continue;
     total.push_back(ms);
-    fromSearch.push_back(ms - search);
+    before.push_back(pre);
+    search.push_back(s);
+    after.push_back(post);
   }
   const double med = Median(total);
   const double own = med - 3 * 200.0;
   std::printf(
       "startup: process start to shown window %.1f ms (median of %d warm runs, min %.1f, "
-      "max %.1f), %zu search rounds; before the first broadcast and after the last "
-      "quiet wait: %.1f ms\n",
+      "max %.1f), %zu search rounds; medians: %.1f ms before the first broadcast, %.1f "
+      "ms of search, %.1f ms from the last quiet window to the shown window\n",
       med, runs, *std::min_element(total.begin(), total.end()),
-      *std::max_element(total.begin(), total.end()), rounds,
-      med - Median(fromSearch) + (Median(fromSearch) - 600.0));
+      *std::max_element(total.begin(), total.end()), rounds, Median(before), Median(search),
+      Median(after));
   std::puts(
       Summary("startup_ms", med, "ms", "<= 700 ms = 3 x 200 ms + 100 ms", own <= 100.0).c_str());
   std::puts(
@@ -184,9 +191,9 @@ int RunLoad(int runs) {
   zav::PosixUdpEndpoint udp(zav::kPort);
   RecordingEndpoint rec(udp);
   rec.recording = false;
+  CloseErrorBoxes();
   TMainWin win(rec, clock);
   win.Timer().stop();  // no poll between the measured selections
-  CloseErrorBoxes(&win);
   win.show();
   Settle(win);
   if (win.devSet.count < 1) {
@@ -198,17 +205,21 @@ int RunLoad(int runs) {
 
   BareLoop bare;
   if (!bare.ok()) return 1;
-  std::vector<double> toolMs, floorMs;
+  std::vector<double> toolMs, floorMs, socketMs, cpuMs;
   std::vector<Exchange> lastLog;
   std::string differs;
   for (int r = 0; r < runs; ++r) {
     win.CloseSessions();
     rec.log.clear();
     rec.recording = true;
+    rec.socketNs = 0;
+    const double c0 = ThreadCpuSeconds();
     std::uint64_t t0 = MonoNs();
     win.SelectEthDev();
     Settle(win);
     toolMs.push_back(Ms(MonoNs() - t0));
+    cpuMs.push_back((ThreadCpuSeconds() - c0) * 1e3);
+    socketMs.push_back(Ms(rec.socketNs));
     rec.recording = false;
     if (win.table.count != 116 || !win.doors.complete) {
       std::fprintf(stderr, "load: selection left %d bus devices, configuration %s\n",
@@ -246,6 +257,10 @@ int RunLoad(int runs) {
       "(medians of %d)%s%s\n",
       lastLog.size(), letters.c_str(), bytesOut, bytesIn, tool, floor, runs,
       differs.empty() ? "" : "; sizes differ: ", differs.c_str());
+  std::printf(
+      "load: of the tool's time %.3f ms in socket calls (sends and the waits for "
+      "replies), %.3f ms of its own; CPU time %.3f ms\n",
+      Median(socketMs), tool - Median(socketMs), Median(cpuMs));
   std::puts(Summary("load_ms", tool, "ms", "<= 1.2 x bare loop " + std::to_string(floor) + " ms",
                     tool <= 1.2 * floor && differs.empty())
                 .c_str());
@@ -261,11 +276,11 @@ int RunDiscovery(int expected) {
   zav::SystemClock clock;
   zav::PosixUdpEndpoint udp(zav::kPort);
   RecordingEndpoint rec(udp);
+  CloseErrorBoxes();
   const std::uint64_t t0 = MonoNs();
   TMainWin win(rec, clock);  // its creation runs the search
   const std::uint64_t created = MonoNs();
   win.Timer().stop();
-  CloseErrorBoxes(&win);
   win.show();
   Settle(win);
   const auto* list = win.findChild<QListWidget*>(QStringLiteral("EthLstBox"));
