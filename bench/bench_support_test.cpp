@@ -107,6 +107,47 @@ TEST_F(InMemoryNet, ReceiveWaitsOnlyWhenNothingIsDue) {
   EXPECT_EQ(clock.nowMs, start + 200);
 }
 
+TEST_F(InMemoryNet, DelayedAnswersArriveWhenDueAndInOrder) {
+  sim::LoadScenarioText(net, DiscoveryScenarioJson(3));
+  net.faults.delayMs = 50;
+  std::uint8_t buf[kRecvBuffer];
+  std::string from;
+  std::uint16_t port = 0;
+  const std::uint64_t start = clock.nowMs;
+  const auto req = DiscoveryRequest();
+  ep.Broadcast(kPort, req.data(), req.size());
+  // Not within a 20 ms wait; the wait passes on the clock.
+  EXPECT_EQ(ep.Receive(buf, sizeof buf, 20, from, port), -1);
+  EXPECT_EQ(clock.nowMs, start + 20);
+  for (const char* addr : {"10.77.0.10", "10.77.0.11", "10.77.0.12"}) {
+    ASSERT_EQ(ep.Receive(buf, sizeof buf, 200, from, port), static_cast<int>(kStatusReplyLen));
+    EXPECT_EQ(from, addr);
+    EXPECT_EQ(clock.nowMs, start + 50);
+  }
+}
+
+// A request nobody answers keeps no reply; the next request's reply is not credited to it.
+TEST_F(InMemoryNet, RecordingPairsEachReplyWithItsOwnRequest) {
+  sim::LoadScenarioText(net, DiscoveryScenarioJson(1));
+  RecordingEndpoint rec(ep);
+  std::uint8_t buf[kRecvBuffer];
+  std::string from;
+  std::uint16_t port = 0;
+  std::uint8_t frame[kPlainOverhead];
+  const DeviceId id = net.devices[0]->id;
+  const std::size_t n = BuildPlainFrame('O', id, nullptr, 0, frame);
+  rec.Send("10.77.0.99", kPort, frame, n);  // no controller there
+  EXPECT_EQ(rec.Receive(buf, sizeof buf, 200, from, port), -1);
+  rec.Send("10.77.0.10", kPort, frame, n);
+  EXPECT_GT(rec.Receive(buf, sizeof buf, 200, from, port), 0);
+  EXPECT_EQ(rec.Receive(buf, sizeof buf, 0, from, port), -1);  // no wait: not a quiet window
+  ASSERT_EQ(rec.log.size(), 2u);
+  EXPECT_EQ(rec.log[0].replyLen, -1);
+  EXPECT_EQ(rec.log[1].replyLen, static_cast<int>(kStatusReplyLen));
+  EXPECT_EQ(rec.arrivals.size(), 1u);
+  EXPECT_EQ(rec.quietEnds.size(), 1u);
+}
+
 // The bare loop of the load figure repeats what the tool did; the controller must take its
 // own session and signatures, and answer with the same sizes.
 TEST_F(InMemoryNet, ReplayRepeatsASessionWithTheSameReplySizes) {
