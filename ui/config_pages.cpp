@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
+#include <QToolButton>
 
 #include "config/bus_device_table.h"
 #include "config/io_ref.h"
@@ -21,6 +22,16 @@ TConfigPages::TConfigPages(PagesHost& host, zav::BusDeviceTable& table, zav::Pas
   BuildPassagePage();
   BuildLiftPage();
   setCurrentWidget(DoorSheet);
+  tabBar()->setAccessibleName(QStringLiteral("Konfiguracja"));
+  // The tab strips' scroll arrows would otherwise be announced in English.
+  for (QTabBar* bar : {tabBar(), DoorTc}) {
+    for (QToolButton* arrow : bar->findChildren<QToolButton*>()) {
+      if (arrow->objectName() == QLatin1String("ScrollLeftButton"))
+        arrow->setAccessibleName(QStringLiteral("Przewiń w lewo"));
+      else if (arrow->objectName() == QLatin1String("ScrollRightButton"))
+        arrow->setAccessibleName(QStringLiteral("Przewiń w prawo"));
+    }
+  }
   connect(this, &QTabWidget::currentChanged, this, [this](int) { CtrlTypeSetChange(); });
 }
 
@@ -35,26 +46,35 @@ PageRow TConfigPages::MakeRow(QWidget* parent, QGridLayout* grid, int gridRow, i
   row.sel = new QComboBox(parent);
   row.sel->setObjectName(name + "Sel");
   row.sel->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  row.sel->setMinimumContentsLength(14);
+  row.sel->setMinimumContentsLength(12);
   row.model = new IoSelectorModel(table_, kind, row.sel);
   row.sel->setModel(row.model);
-  QString access = group.trimmed();
-  QString plain = caption;
-  if (plain.endsWith(':')) plain.chop(1);
-  if (!access.isEmpty()) access += ' ';
-  access += plain;
-  row.sel->setAccessibleName(access);
   row.lb->setBuddy(row.sel);
   grid->addWidget(row.lb, gridRow, col);
   grid->addWidget(row.sel, gridRow, col + 1);
   if (cbText) {
     row.cb = new QCheckBox(QString::fromUtf8(cbText), parent);
     row.cb->setObjectName(name + "Cb");
-    row.cb->setAccessibleName(
-        access + (*cbText ? QString(' ') + QString::fromUtf8(cbText) : QStringLiteral(" Wyjście")));
     grid->addWidget(row.cb, gridRow, col + 2);
   }
+  NameRow(row, group);
   return row;
+}
+
+// A screen reader announces the group and the row's caption: several groups share captions
+// ("Śluza 1:", "Tamper 1:"), and the reader rows are captioned by their number alone. The check
+// box beside a selector names its own meaning and then the row.
+void TConfigPages::NameRow(PageRow& row, const QString& group) {
+  QString caption = row.lb->text();
+  if (caption.endsWith(':')) caption.chop(1);
+  QString access = group.trimmed();
+  if (!access.isEmpty()) access += ' ';
+  access += caption;
+  row.sel->setAccessibleName(access);
+  if (row.cb) {
+    const QString what = row.cb->text().isEmpty() ? QStringLiteral("Wyjście") : row.cb->text();
+    row.cb->setAccessibleName(what + ' ' + access);
+  }
 }
 
 void TConfigPages::FillRow(PageRow& row, std::uint16_t current, int filter, std::uint16_t sameAs) {
@@ -90,12 +110,16 @@ void TConfigPages::ShowPages() {
   OpenTimEd->setModified(false);
   LiftTimEd->setModified(false);
   if (table_.controllerKind == 1) {
-    setTabVisible(indexOf(TabSheet1), true);
-    setTabVisible(indexOf(DoorSheet), true);
-    setTabVisible(indexOf(LiftSheet), false);
+    ShowTab(TabSheet1, true);
+    ShowTab(DoorSheet, true);
+    ShowTab(LiftSheet, false);
     WrCCfgBtn->setEnabled(true);
     while (DoorTc->count() > 0) DoorTc->removeTab(DoorTc->count() - 1);
-    for (int i = 1; i <= table_.passageCount; ++i) DoorTc->addTab(QString::number(i));
+    for (int i = 1; i <= table_.passageCount; ++i) {
+      DoorTc->addTab(QString::number(i));
+      // The tab shows the bare number; a screen reader says which passage it is.
+      DoorTc->setAccessibleTabName(i - 1, QStringLiteral("Przejście %1").arg(i));
+    }
     DoorTc->setCurrentIndex(0);
     const int airlocks = table_.passageCount == 2 ? 2 : table_.passageCount / 2;
     for (int i = 0; i < 7; ++i) {
@@ -106,19 +130,28 @@ void TConfigPages::ShowPages() {
     }
     cOutRows[7].lb->setText(airlocks == 8 ? QStringLiteral("Śluza 8:")
                                           : QStringLiteral("Ewakuacja:"));
+    NameRow(cOutRows[7], QStringLiteral("Wyjścia"));
     SetAirlockItems(airlocks);
     if (currentWidget() == LiftSheet) setCurrentWidget(DoorSheet);
   } else {
     // A lift controller has no controller block: its "Zapisz" would overwrite the lift record
     // with a passage record, so the page goes away altogether.
-    setTabVisible(indexOf(LiftSheet), true);
-    setTabVisible(indexOf(DoorSheet), false);
-    setTabVisible(indexOf(TabSheet1), false);
+    ShowTab(LiftSheet, true);
+    ShowTab(DoorSheet, false);
+    ShowTab(TabSheet1, false);
     WrCCfgBtn->setEnabled(false);
     setCurrentWidget(LiftSheet);
   }
   filling = wasFilling;
   FillVisiblePage();
+}
+
+// A hidden tab is also disabled: the tab strip's arrow keys and mouse wheel skip disabled tabs
+// but not hidden ones, and would bring up the page of the other controller kind.
+void TConfigPages::ShowTab(QWidget* page, bool shown) {
+  const int index = indexOf(page);
+  setTabVisible(index, shown);
+  setTabEnabled(index, shown);
 }
 
 void TConfigPages::SetAirlockItems(int airlocks) {

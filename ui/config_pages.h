@@ -140,11 +140,15 @@ class TConfigPages : public QTabWidget {
   void BuildPassagePage();
   void BuildLiftPage();
   void SetAirlockItems(int airlocks);
+  void ShowTab(QWidget* page, bool shown);
   // A row in a grid: caption at column col, selector at col + 1, check box at col + 2 when
   // cbText is not null. kind is a zav::PointKind value.
   PageRow MakeRow(QWidget* parent, class QGridLayout* grid, int gridRow, int col,
                   const QString& name, const QString& caption, int kind, const char* cbText,
                   const QString& group);
+  // Gives the row's selector and check box the names a screen reader announces, from the
+  // group's caption and the row's present caption.
+  static void NameRow(PageRow& row, const QString& group);
   // Refills a row's selector with the choice list of current and shows item 0.
   void FillRow(PageRow& row, std::uint16_t current, int filter, std::uint16_t sameAs = 0xFFFF);
   bool InstallationMode() const;

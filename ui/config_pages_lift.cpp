@@ -98,6 +98,7 @@ void TConfigPages::BuildLiftPage() {
   LiftTimEd->setMaxLength(4);
   LiftTimEd->setMaximumWidth(60);
   LiftTimEd->setAccessibleName(QStringLiteral("Czas odblokowania przycisków"));
+  LiftTimEd->setAccessibleDescription(QStringLiteral("w sekundach"));
   LiftTimLb->setBuddy(LiftTimEd);
   LiftTimsLb = new QLabel(QStringLiteral("s"), LTstGrpBox);
   LiftTimsLb->setObjectName("LiftTimsLb");

@@ -39,6 +39,7 @@ QLineEdit* NewTimeEdit(const char* name, QLabel* caption, QWidget* parent) {
   QString access = caption->text();
   if (access.endsWith(':')) access.chop(1);
   ed->setAccessibleName(access);
+  ed->setAccessibleDescription(QStringLiteral("w sekundach"));
   caption->setBuddy(ed);
   return ed;
 }
@@ -200,6 +201,7 @@ void TConfigPages::BuildPassagePage() {
   connect(WrDCfgBtn, &QPushButton::clicked, this, [this] { WrDCfgBtnClick(); });
   HelpDoorBtn = new QPushButton(QStringLiteral("Pomoc"), DoorSheet);
   HelpDoorBtn->setObjectName("HelpDoorBtn");
+  HelpDoorBtn->setAccessibleDescription(QStringLiteral("Okno Przejścia"));
   connect(HelpDoorBtn, &QPushButton::clicked, this, [this] { host_.HelpDoorBtnClick(); });
   RapCfgBtn = new QPushButton(QStringLiteral("Raport"), DoorSheet);
   RapCfgBtn->setObjectName("RapCfgBtn");

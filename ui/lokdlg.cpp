@@ -22,15 +22,19 @@ TLokalizDlg::TLokalizDlg(QWidget* parent) : QDialog(parent) {
   LokEdit->setMaxLength(kMaxLocation);
   LokEdit->setGeometry(178, 24, 313, 21);
   CtrLocLbl->setBuddy(LokEdit);
+  LokEdit->setAccessibleName(QStringLiteral("Opis lokalizacji kontrolera"));
 
   CancelBtn = new QPushButton(QStringLiteral("Anuluj"), this);
   CancelBtn->setObjectName("CancelBtn");
   CancelBtn->setGeometry(168, 72, 81, 25);
-  CancelBtn->setAutoDefault(false);
+  // While "Anuluj" has the focus, Enter presses it, as Space does: Enter must never save a
+  // report the user just chose to cancel. Elsewhere in the dialog Enter means "Zapisz".
+  CancelBtn->setAutoDefault(true);
 
   OKBtn = new QPushButton(QStringLiteral("Zapisz"), this);
   OKBtn->setObjectName("OKBtn");
   OKBtn->setGeometry(259, 72, 81, 25);
+  OKBtn->setAutoDefault(true);
   OKBtn->setDefault(true);
 
   setTabOrder(LokEdit, OKBtn);

@@ -1,7 +1,10 @@
 // Program start: the endpoint and clock, the main window, then the help window and the location
 // dialog, then the event loop until the main window closes.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 #include <exception>
 #include <memory>
 #include <system_error>
@@ -52,6 +55,13 @@ std::unique_ptr<zav::UdpEndpoint> OpenEndpoint() {
 
 int main(int argc, char** argv) {
   ZavApplication app(argc, argv);
+  // The toolkit's own texts (file dialogs, edit menus, what a screen reader hears for the tab
+  // strips' arrows) in Polish like the rest of the program, whatever the desktop's language.
+  // Without the translation files they stay as they are.
+  QTranslator qtTexts;
+  if (qtTexts.load(QLocale(QLocale::Polish, QLocale::Poland), QStringLiteral("qtbase"),
+                   QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTexts);
   try {
     zav::SystemClock clock;
     std::unique_ptr<zav::UdpEndpoint> udp = OpenEndpoint();

@@ -89,6 +89,7 @@ void THelpWin::ShowTopic(int topic) {
   if (topic == loadedTopic) return;
   loadedTopic = topic;
   setWindowTitle(TopicTitle(topic));
+  helpEdit->setAccessibleName(TopicTitle(topic));
   helpEdit->clear();
   helpEdit->setHtml(TopicDocument(topic));
   AlignHangingTabs(helpEdit->document());

@@ -60,7 +60,8 @@ void TMainWin::BuildControls() {
   ui->SelDevBox->setTitle(QString());
   ui->EthLstBox->setSelectionMode(QAbstractItemView::SingleSelection);
   ui->DevListBox->setSelectionMode(QAbstractItemView::NoSelection);
-  ui->DevListBox->setFocusPolicy(Qt::NoFocus);
+  // Display only, but reachable by Tab so that its lines can be read out and scrolled.
+  ui->DevListBox->setFocusPolicy(Qt::TabFocus);
 
   pages = new TConfigPages(*this, table, doors, lift, ui->PagesPlace);
   pages->setObjectName(QStringLiteral("CtrlTypeSet"));
