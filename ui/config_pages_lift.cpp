@@ -73,6 +73,9 @@ void TConfigPages::BuildLiftPage() {
       if (!filling) LRdSelChange(r);
     });
   }
+  // The rows have no check box column: the room left over goes to an empty column, so the
+  // selectors stay beside their captions instead of being pushed to the far edge.
+  rdGrid->setColumnStretch(2, 1);
   right->addWidget(rdBox);
 
   auto* inBox = new QGroupBox(QStringLiteral(" Wejścia "), LiftSheet);
