@@ -91,6 +91,8 @@ BENCHMARK(BM_OpenSslCmac);
 // Keeps the signatures per second of every run while printing as usual.
 class Collector : public benchmark::ConsoleReporter {
  public:
+  // Plain text: the summary lines that follow must start their own lines.
+  Collector() : ConsoleReporter(OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
       auto it = r.counters.find("items_per_second");
