@@ -205,7 +205,7 @@ class FaultMatrix : public ::testing::Test {
   }
 
   // The window's selection of a controller (SelectEthDev with LoadConfig): true when the whole
-  // configuration was read. UErr passes through when rethrow is set; otherwise it is counted.
+  // configuration was read. A UErr is counted, or passes through when count is false.
   bool Load(UdpDev& d, bool count = true) {
     try {
       Timed([&] {
