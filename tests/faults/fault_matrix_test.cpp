@@ -131,7 +131,8 @@ class FaultMatrix : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     if (sim) {
-      EXPECT_TRUE(sim->Stop()) << "zavsim did not quit cleanly";
+      const bool failed = ::testing::UnitTest::GetInstance()->failed_test_count() > 0;
+      EXPECT_TRUE(sim->Stop(failed)) << "zavsim did not quit cleanly";
     }
     delete sim;
     sim = nullptr;

@@ -18,9 +18,9 @@ using namespace std::chrono_literals;
 bool SimProcess::Start(const std::string& net, const std::string& bin,
                        const std::vector<std::string>& args) {
   sock_ = "/tmp/zavsim-faults-" + net + "-" + std::to_string(getpid()) + ".sock";
-  const std::string log = "/tmp/zavsim-faults-" + net + "-" + std::to_string(getpid()) + ".log";
+  log_ = "/tmp/zavsim-faults-" + net + "-" + std::to_string(getpid()) + ".log";
   std::vector<std::string> argv{"ip",         "netns",     "exec", net + "-ctl", bin,
-                                "--no-stdin", "--control", sock_,  "--log",      log};
+                                "--no-stdin", "--control", sock_,  "--log",      log_};
   argv.insert(argv.end(), args.begin(), args.end());
   pid_ = fork();
   if (pid_ == 0) {
@@ -43,7 +43,7 @@ bool SimProcess::Start(const std::string& net, const std::string& bin,
   return false;
 }
 
-bool SimProcess::Stop() {
+bool SimProcess::Stop(bool keepLog) {
   if (pid_ <= 0) return true;
   Ask("quit");
   int status = 0;
@@ -58,11 +58,14 @@ bool SimProcess::Stop() {
   }
   pid_ = -1;
   unlink(sock_.c_str());
-  return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const bool clean = ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  // The datagram log stays for a failed run, to be looked at.
+  if (clean && !keepLog) unlink(log_.c_str());
+  return clean;
 }
 
 SimProcess::~SimProcess() {
-  Stop();
+  Stop(true);
 }
 
 std::string SimProcess::Ask(const std::string& line) {

@@ -25,7 +25,8 @@ class SimProcess {
   // not answer its control socket within five seconds.
   bool Start(const std::string& net, const std::string& bin, const std::vector<std::string>& args);
   // Asks it to quit; true when it ended with status 0 (killed after two seconds otherwise).
-  bool Stop();
+  // Its datagram log is removed then, unless keepLog.
+  bool Stop(bool keepLog = false);
   // One control line; the answer up to "ok", "END" or an error line.
   std::string Ask(const std::string& line);
   SimDump Dump();
@@ -33,7 +34,7 @@ class SimProcess {
   ~SimProcess();
 
  private:
-  std::string sock_;
+  std::string sock_, log_;
   pid_t pid_ = -1;
 };
 
