@@ -10,8 +10,8 @@ class Link {
  public:
   // Makes ep and clock the ones every controller operation uses. Both must outlive their use.
   static void Use(UdpEndpoint* ep, Clock* clock);
-  static UdpEndpoint& Udp();    // throws std::runtime_error when none is set
-  static Clock& Time();         // throws std::runtime_error when none is set
+  static UdpEndpoint& Udp();  // throws std::runtime_error when none is set
+  static Clock& Time();       // throws std::runtime_error when none is set
   static SigningContext& Signing();
 };
 

@@ -12,7 +12,7 @@ namespace zav {
 
 class UdpDev {
  public:
-  UdpDev() = default;  // an empty slot
+  UdpDev() = default;                                         // an empty slot
   UdpDev(DeviceId id, std::uint32_t ip, std::uint16_t mode);  // as added by discovery
   // Records are plain values: copying or destroying one never talks to the controller.
   // Sessions are closed by UdpDevSet::CloseAll (the owner's destruction), once each.
@@ -44,8 +44,7 @@ class UdpDev {
   // session is shown; len receives the payload length.
   bool TryReadDevices(std::uint8_t* out1400, int& len);
   int ReadConfig(std::uint8_t kind, std::uint8_t index, std::uint8_t* out1400);
-  void WriteConfig(std::uint8_t kind, std::uint8_t index, const std::uint8_t* block,
-                   std::size_t k);
+  void WriteConfig(std::uint8_t kind, std::uint8_t index, const std::uint8_t* block, std::size_t k);
   void DeleteInactive();
   void ReplaceDevice(std::uint16_t pairCode);
   void SendFirmwareBlock(std::uint16_t number, const std::uint8_t* block528);

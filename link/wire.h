@@ -40,14 +40,30 @@ inline std::uint32_t GetU32(const std::uint8_t* p) {
 }
 
 // DeviceId fields.
-inline constexpr unsigned Serial(DeviceId id) { return id & 0xFFFF; }
-inline constexpr unsigned TypeNumber(DeviceId id) { return (id >> 16) & 0x3FF; }
-inline constexpr unsigned Family(DeviceId id) { return TypeNumber(id) / 100; }
-inline constexpr unsigned Model(DeviceId id) { return TypeNumber(id) % 100; }
-inline constexpr unsigned SubField(DeviceId id) { return (id >> 26) & 0x3; }  // letter A..D
-inline constexpr unsigned ClassNibble(DeviceId id) { return id >> 28; }
-inline constexpr std::uint32_t OrderKey(DeviceId id) { return id & 0x3FFFFFF; }
-inline constexpr bool IsController(DeviceId id) { return Family(id) == 3; }
+inline constexpr unsigned Serial(DeviceId id) {
+  return id & 0xFFFF;
+}
+inline constexpr unsigned TypeNumber(DeviceId id) {
+  return (id >> 16) & 0x3FF;
+}
+inline constexpr unsigned Family(DeviceId id) {
+  return TypeNumber(id) / 100;
+}
+inline constexpr unsigned Model(DeviceId id) {
+  return TypeNumber(id) % 100;
+}
+inline constexpr unsigned SubField(DeviceId id) {
+  return (id >> 26) & 0x3;
+}  // letter A..D
+inline constexpr unsigned ClassNibble(DeviceId id) {
+  return id >> 28;
+}
+inline constexpr std::uint32_t OrderKey(DeviceId id) {
+  return id & 0x3FFFFFF;
+}
+inline constexpr bool IsController(DeviceId id) {
+  return Family(id) == 3;
+}
 
 // CRC-32/MPEG-2 over n bytes; 0xFFFFFFFF for n == 0.
 std::uint32_t FrameCrc(const std::uint8_t* bytes, std::size_t n);

@@ -12,8 +12,8 @@ void ScriptedEndpoint::Send(const std::string& addr, std::uint16_t port, const s
   if (onSend) onSend(sent.back());
 }
 
-int ScriptedEndpoint::Receive(std::uint8_t* buf, std::size_t cap, int waitMs,
-                              std::string& fromAddr, std::uint16_t& fromPort) {
+int ScriptedEndpoint::Receive(std::uint8_t* buf, std::size_t cap, int waitMs, std::string& fromAddr,
+                              std::uint16_t& fromPort) {
   ++receiveCalls;
   const std::uint64_t deadline = clock_.NowMs() + static_cast<std::uint64_t>(std::max(waitMs, 0));
   if (inbox_.empty() || inbox_.front().atMs > deadline) {
