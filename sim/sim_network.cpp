@@ -60,6 +60,7 @@ const char* kHelp =
     "  add DEV ID [A0 A1 A2 A3 A4 A5 A6 A7]          new bus device (hex bytes)\n"
     "  fault [DEV] drop FRACTION | duplicate on|off | delay MS | crc on|off | sig on|off | off\n"
     "  fault [DEV] cutoff N | reboot N     silent / session lost after N more answers\n"
+    "  fault DEV global                    DEV follows the switches for all again\n"
     "END\n";
 
 }  // namespace
@@ -225,7 +226,11 @@ std::string SimNetwork::Control(const std::string& line, std::uint64_t nowMs) {
     if (i >= w.size()) return err("fault needs a switch");
     const std::string& sw = w[i];
     const std::string arg = i + 1 < w.size() ? w[i + 1] : "";
-    if (sw == "off") {
+    if (sw == "global") {
+      // The controller follows the switches for all controllers again.
+      if (i != 2) return err("global needs a controller");
+      deviceFaults.erase(dev(1)->id);
+    } else if (sw == "off") {
       *f = Faults{};
     } else if (sw == "drop") {
       double x = -1;

@@ -79,5 +79,15 @@ TEST_F(Countdown, ArgumentsAreChecked) {
   EXPECT_FALSE(net.faults.Any());
 }
 
+TEST_F(Countdown, GlobalDropsTheControllersOwnSwitches) {
+  SimController& a = *net.devices[1];
+  ASSERT_EQ(net.Control("fault " + DevName(a.id) + " off", 0), "ok\n");
+  ASSERT_EQ(net.Control("fault drop 1", 0), "ok\n");
+  EXPECT_EQ(Answers(a, Poll(a.id)), 1u) << "its own switches hide those for all";
+  ASSERT_EQ(net.Control("fault " + DevName(a.id) + " global", 0), "ok\n");
+  EXPECT_EQ(Answers(a, Poll(a.id)), 0u);
+  EXPECT_EQ(net.Control("fault global", 0).rfind("error:", 0), 0u);
+}
+
 }  // namespace
 }  // namespace zav::sim
