@@ -7,4 +7,5 @@ int RunTick(int ticks);
 int RunStartupLauncher(int runs, const char* self);
 int RunStartupChild(long long t0ns);
 int RunLoad(int runs);
+int RunLoadMem(int runs);
 int RunDiscovery(int expected);

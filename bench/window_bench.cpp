@@ -3,6 +3,7 @@
 //   tick [TICKS]           CPU time of a tick with 100 sessions, in memory
 //   startup [RUNS]         process start to the first shown window, empty network   (netns)
 //   load [RUNS]            selecting the 16-passage controller against a bare loop   (netns)
+//   loadmem [RUNS]         the same selection on the in-memory network: the window's share
 //   discovery N            one search finding N controllers                          (netns)
 // The network runs send broadcasts on port 45389, so they refuse to run anywhere but inside a
 // namespace made by "ip netns" (scripts/netns).
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "bench/bench_window.h"
+#include "bench/paint_tally.h"
 
 namespace {
 
@@ -50,13 +52,14 @@ int main(int argc, char** argv) {
   if (mode == "startup") return RunStartupLauncher(Arg(argc, argv, 2, 6), argv[0]);
   if (mode == "startup-child" && argc > 2) return RunStartupChild(std::atoll(argv[2]));
 
-  QApplication app(argc, argv);
+  BenchApplication app(argc, argv);
   if (mode == "refill") return RunRefill(Arg(argc, argv, 2, 50));
   if (mode == "tick") return RunTick(Arg(argc, argv, 2, 45));
   if (mode == "load") return RunLoad(Arg(argc, argv, 2, 15));
+  if (mode == "loadmem") return RunLoadMem(Arg(argc, argv, 2, 50));
   if (mode == "discovery") return RunDiscovery(Arg(argc, argv, 2, 100));
   std::fprintf(stderr,
                "usage: zav_bench_window refill [ROUNDS] | tick [TICKS] | startup [RUNS] | "
-               "load [RUNS] | discovery N\n");
+               "load [RUNS] | loadmem [RUNS] | discovery N\n");
   return 2;
 }

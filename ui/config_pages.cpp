@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QToolButton>
+#include <algorithm>
 
 #include "config/bus_device_table.h"
 #include "config/io_ref.h"
@@ -96,7 +97,7 @@ bool TConfigPages::InstallationMode() const {
   return (set.devs[static_cast<std::size_t>(set.selected)].mode & 3) == 3;
 }
 
-void TConfigPages::ShowPages() {
+void TConfigPages::ShowPages(bool fill) {
   if (table_.passageCount == 0) {
     hide();
     return;
@@ -114,11 +115,15 @@ void TConfigPages::ShowPages() {
     ShowTab(DoorSheet, true);
     ShowTab(LiftSheet, false);
     WrCCfgBtn->setEnabled(true);
-    while (DoorTc->count() > 0) DoorTc->removeTab(DoorTc->count() - 1);
-    for (int i = 1; i <= table_.passageCount; ++i) {
-      DoorTc->addTab(QString::number(i));
-      // The tab shows the bare number; a screen reader says which passage it is.
-      DoorTc->setAccessibleTabName(i - 1, QStringLiteral("Przejście %1").arg(i));
+    // The tabs are always "1" to the passage count: when the count is the same, the strip
+    // already has them, and rebuilding it would relayout and repaint the whole page.
+    if (DoorTc->count() != table_.passageCount) {
+      while (DoorTc->count() > 0) DoorTc->removeTab(DoorTc->count() - 1);
+      for (int i = 1; i <= table_.passageCount; ++i) {
+        DoorTc->addTab(QString::number(i));
+        // The tab shows the bare number; a screen reader says which passage it is.
+        DoorTc->setAccessibleTabName(i - 1, QStringLiteral("Przejście %1").arg(i));
+      }
     }
     DoorTc->setCurrentIndex(0);
     const int airlocks = table_.passageCount == 2 ? 2 : table_.passageCount / 2;
@@ -143,23 +148,27 @@ void TConfigPages::ShowPages() {
     setCurrentWidget(LiftSheet);
   }
   filling = wasFilling;
-  FillVisiblePage();
+  if (fill) FillVisiblePage();
 }
 
 // A hidden tab is also disabled: the tab strip's arrow keys and mouse wheel skip disabled tabs
 // but not hidden ones, and would bring up the page of the other controller kind.
 void TConfigPages::ShowTab(QWidget* page, bool shown) {
   const int index = indexOf(page);
-  setTabVisible(index, shown);
-  setTabEnabled(index, shown);
+  // Setting a tab's visibility again repaints the whole page control even when nothing changes.
+  if (isTabVisible(index) != shown) setTabVisible(index, shown);
+  if (isTabEnabled(index) != shown) setTabEnabled(index, shown);
 }
 
 void TConfigPages::SetAirlockItems(int airlocks) {
+  // The items follow from the airlock count alone; the same count keeps them, so the
+  // selectors are not emptied and repainted for nothing.
+  const int lastFirst = airlocks == 8 ? 7 : airlocks;
+  if (Sluza1Sel->count() == 1 + lastFirst && Sluza2Sel->count() == std::max(airlocks, 1)) return;
   Sluza1Sel->clear();
   Sluza2Sel->clear();
   Sluza1Sel->addItem(QStringLiteral("  -----"));
   Sluza2Sel->addItem(QStringLiteral("  -----"));
-  const int lastFirst = airlocks == 8 ? 7 : airlocks;
   for (int k = 1; k <= lastFirst; ++k) Sluza1Sel->addItem(QStringLiteral("Śluza %1").arg(k));
   for (int k = 2; k <= airlocks; ++k) Sluza2Sel->addItem(QStringLiteral("Śluza %1").arg(k));
 }

@@ -46,7 +46,9 @@ class TConfigPages : public QTabWidget {
                zav::LiftConfig& lift, QWidget* parent = nullptr);
   ~TConfigPages() override;
 
-  void ShowPages();        // which pages are visible, then fills the one in front
+  // Which pages are visible, then fills the one in front; a caller that fills it next itself
+  // (the main window's device list does) passes fill = false.
+  void ShowPages(bool fill = true);
   void FillVisiblePage();  // fills the page in front from the model
   void FillControllerPage();
   void FillPassagePage();

@@ -22,13 +22,14 @@ class IoSelectorModel : public QAbstractListModel {
   IoSelectorModel(const zav::BusDeviceTable& table, int kind, QObject* parent = nullptr);
 
   // Replaces every item with one model reset. fill writes at most kCapacity references into
-  // the array it is given and returns how many it wrote.
+  // the array it is given and returns how many it wrote. When the items and every device name
+  // their texts use are the same as before, nothing is reset: a reset makes the selector
+  // forget its item, and a page refill after each choice would otherwise repaint every
+  // selector. Returns true when the items were replaced.
   template <class Fill>
-  void Refill(Fill&& fill) {
-    beginResetModel();
-    const int n = fill(refs_.data());
-    count_ = n < 0 ? 0 : (n > kCapacity ? kCapacity : n);
-    endResetModel();
+  bool Refill(Fill&& fill) {
+    const int n = fill(scratch_.data());
+    return Commit(n < 0 ? 0 : (n > kCapacity ? kCapacity : n));
   }
 
   // The reference of item row; kNone for a row outside the list.
@@ -43,8 +44,19 @@ class IoSelectorModel : public QAbstractListModel {
   QString Label(std::uint16_t ref) const;
 
  private:
+  // Takes the first n references of scratch_ as the new items.
+  bool Commit(int n);
+  // True when the device names the items' texts use differ from the ones they were made with.
+  bool NamesChanged() const;
+  void KeepNames();
+
   const zav::BusDeviceTable& table_;
   int kind_;
   int count_ = 0;
+  bool filled_ = false;  // the items have been set at least once
   std::array<std::uint16_t, kCapacity> refs_{};
+  // The identifiers of the table positions when the items were set; texts are made from them.
+  std::array<std::uint32_t, 128> ids_{};  // one per bus device table position
+  // One refill at a time runs on the user-interface thread, so the selectors share it.
+  static std::array<std::uint16_t, kCapacity> scratch_;
 };

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
 #include <array>
 
 #include "link/wire.h"
@@ -28,19 +29,38 @@ void TMainWin::FillDevList() {
   else
     ui->SelDevBox->setTitle(QString());
 
+  // The lines are rebuilt from the table; only the rows whose text changed are touched, since
+  // emptying and refilling the list relayouts and repaints all of it. The list still ends as a
+  // fresh one would: no current row, scrolled to its top.
   QListWidget* list = ui->DevListBox;
-  list->clear();
-  for (int i = 0; i < n && i < zav::kMaxBusDevices; ++i)
-    list->addItem(Text(table.DeviceLine(table.order[i])));
+  const int lines = std::min(n, zav::kMaxBusDevices);
+  if (list->count() != lines) {
+    list->clear();
+    for (int i = 0; i < lines; ++i) list->addItem(Text(table.DeviceLine(table.order[i])));
+  } else {
+    for (int i = 0; i < lines; ++i) {
+      const QString line = Text(table.DeviceLine(table.order[i]));
+      QListWidgetItem* item = list->item(i);
+      if (item->text() != line) item->setText(line);
+    }
+    list->setCurrentItem(nullptr);
+    list->scrollToTop();
+  }
 
   ui->DelLostBtn->setEnabled(table.HasInactive());
 
   static std::array<zav::ReplacementPair, zav::kMaxReplacementPairs> pairs;
   const int pairCount = n > 0 ? table.ReplacementPairs(pairs.data()) : 0;
   QComboBox* box = ui->ReplCb;
-  box->clear();
-  for (int i = 0; i < pairCount; ++i)
-    box->addItem(Text(table.PairLabel(pairs[i])), QVariant(static_cast<unsigned>(pairs[i])));
+  bool samePairs = box->count() == pairCount;
+  for (int i = 0; samePairs && i < pairCount; ++i)
+    samePairs = box->itemData(i).toUInt() == pairs[i] &&
+                box->itemText(i) == Text(table.PairLabel(pairs[i]));
+  if (!samePairs) {
+    box->clear();
+    for (int i = 0; i < pairCount; ++i)
+      box->addItem(Text(table.PairLabel(pairs[i])), QVariant(static_cast<unsigned>(pairs[i])));
+  }
   const bool anyPair = pairCount > 0;
   box->setEnabled(anyPair);
   ui->ReplOldLb->setEnabled(anyPair);

@@ -91,7 +91,8 @@ void TMainWin::SelectEthDev() {
 }
 
 void TMainWin::ShowPagesAndDevices() {
-  pages->ShowPages();
+  // The device list ends with the refill of the page in front.
+  pages->ShowPages(false);
   FillDevList();
 }
 
