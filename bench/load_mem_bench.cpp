@@ -52,6 +52,21 @@ int RunLoadMem(int runs) {
     paintMs.push_back(tally.totalMs);
     if (r == runs - 1) last = tally;
   }
+  // The link and model alone: the same reads without the window around them.
+  std::vector<double> linkMs;
+  for (int r = 0; r < runs; ++r) {
+    win.CloseSessions();
+    zav::UdpDev& dev = win.devSet.devs[0];
+    const double inside0 = ep.cpuInside;
+    const double c0 = ThreadCpuSeconds();
+    dev.PollStatus();
+    win.table.Clear();
+    win.LoadConfig(dev);
+    linkMs.push_back((ThreadCpuSeconds() - c0 - (ep.cpuInside - inside0)) * 1e3);
+  }
+  std::printf(
+      "loadmem: the status poll and LoadConfig alone (link, signatures, decoding): %.3f ms\n",
+      Median(linkMs));
   std::printf(
       "loadmem: CPU time of the selection without the simulated controller: handler %.3f ms, "
       "events and repaint after it %.3f ms, of which paint events %.3f ms (medians of %d)\n",

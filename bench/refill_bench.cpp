@@ -14,6 +14,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/bench_window.h"
+#include "bench/paint_tally.h"
 #include "config/io_ref.h"
 #include "config/lift_config.h"
 #include "config/passage_config.h"
@@ -142,7 +143,8 @@ struct Figures {
       naiveCpuMs;  // CPU time of this thread for the same span as realMs  // the part of realMs
                    // before the events and the repaint
   std::string mismatch;
-  int paints = 0;  // paint events of the changed selector
+  int paints = 0;         // paint events of the changed selector
+  std::string paintText;  // all paints of the page's refills, by widget class
 };
 
 // One page: rounds of bind (item 2, the first free point) and unbind ("  -----") on the
@@ -152,6 +154,7 @@ Figures Measure(int rounds, TConfigPages& pages, QComboBox* sel,
                 const std::vector<QComboBox*>& realSels, NaivePage& naive,
                 const zav::BusDeviceTable& table, Rows rowsNow, Apply apply) {
   Figures f;
+  PaintTally tally;  // the paints of the page's refills, by widget class
   PaintCounter counter;
   sel->installEventFilter(&counter);
   for (int round = 0; round < rounds; ++round) {
@@ -159,10 +162,12 @@ Figures Measure(int rounds, TConfigPages& pages, QComboBox* sel,
       const IoRef ref = static_cast<IoRef>(sel->itemData(item).toUInt());
       const double c0 = zav::bench::ThreadCpuSeconds();
       auto t0 = zav::bench::MonoNs();
+      BenchApplication::tally = &tally;
       sel->setCurrentIndex(item);  // the user's pick: the handler refills the page
       const auto t1 = zav::bench::MonoNs();
       Settle(pages);
       const auto t2 = zav::bench::MonoNs();
+      BenchApplication::tally = nullptr;
       f.realMs.push_back(static_cast<double>(t2 - t0) / 1e6);
       f.handlerMs.push_back(static_cast<double>(t1 - t0) / 1e6);
       f.realCpuMs.push_back((zav::bench::ThreadCpuSeconds() - c0) * 1e3);
@@ -180,6 +185,7 @@ Figures Measure(int rounds, TConfigPages& pages, QComboBox* sel,
   }
   sel->removeEventFilter(&counter);
   f.paints = counter.paints;
+  f.paintText = tally.Text(6);
   return f;
 }
 
@@ -274,6 +280,9 @@ int RunRefill(int rounds) {
       "%d and %d times in %d refills each\n",
       Median(fp.handlerMs), Median(fc.handlerMs), rp - Median(fp.handlerMs),
       rc - Median(fc.handlerMs), fp.paints, fc.paints, 2 * rounds);
+  std::printf("refill: paints of the %d passage refills: %s\n", 2 * rounds, fp.paintText.c_str());
+  std::printf("refill: paints of the %d controller refills: %s\n", 2 * rounds,
+              fc.paintText.c_str());
   std::printf(
       "refill: CPU time of the same spans: passage %.3f ms (naive %.3f ms, %.1fx), "
       "controller %.3f ms (naive %.3f ms, %.1fx); wall time above that is other "

@@ -54,14 +54,44 @@ void IoSelectorModel::KeepNames() {
 }
 
 bool IoSelectorModel::Commit(int n) {
-  const auto first = scratch_.begin();
-  if (filled_ && n == count_ && std::equal(first, first + n, refs_.begin()) && !NamesChanged())
-    return false;
-  beginResetModel();
-  std::copy(first, first + n, refs_.begin());
-  count_ = n;
-  filled_ = true;
-  KeepNames();
-  endResetModel();
+  const std::uint16_t* next = scratch_.data();
+  // A different first item (the present binding) or other device names change the text the
+  // selector shows: it is reset and repainted.
+  if (!filled_ || n == 0 || count_ == 0 || next[0] != refs_[0] || NamesChanged()) {
+    beginResetModel();
+    std::copy(next, next + n, refs_.begin());
+    count_ = n;
+    filled_ = true;
+    KeepNames();
+    endResetModel();
+    return true;
+  }
+  // Otherwise a choice elsewhere on the page took or gave back a point: only the rows that
+  // differ are removed and inserted, which leaves the shown item, and the selector's picture,
+  // as they are.
+  const int common = std::min(n, count_);
+  int prefix = 0;
+  while (prefix < common && next[prefix] == refs_[static_cast<std::size_t>(prefix)]) ++prefix;
+  if (prefix == n && n == count_) return false;
+  int suffix = 0;
+  while (suffix < common - prefix &&
+         next[n - 1 - suffix] == refs_[static_cast<std::size_t>(count_ - 1 - suffix)])
+    ++suffix;
+  const int oldEnd = count_ - suffix;
+  const int newEnd = n - suffix;
+  const auto at = refs_.begin() + prefix;
+  if (oldEnd > prefix) {
+    beginRemoveRows(QModelIndex(), prefix, oldEnd - 1);
+    std::copy(refs_.begin() + oldEnd, refs_.begin() + count_, at);
+    count_ -= oldEnd - prefix;
+    endRemoveRows();
+  }
+  if (newEnd > prefix) {
+    beginInsertRows(QModelIndex(), prefix, newEnd - 1);
+    std::copy_backward(at, refs_.begin() + count_, refs_.begin() + count_ + (newEnd - prefix));
+    std::copy(next + prefix, next + newEnd, at);
+    count_ += newEnd - prefix;
+    endInsertRows();
+  }
   return true;
 }

@@ -21,11 +21,11 @@ class IoSelectorModel : public QAbstractListModel {
   // kind is a zav::PointKind value; it decides the label prefix (none for output sets).
   IoSelectorModel(const zav::BusDeviceTable& table, int kind, QObject* parent = nullptr);
 
-  // Replaces every item with one model reset. fill writes at most kCapacity references into
-  // the array it is given and returns how many it wrote. When the items and every device name
-  // their texts use are the same as before, nothing is reset: a reset makes the selector
-  // forget its item, and a page refill after each choice would otherwise repaint every
-  // selector. Returns true when the items were replaced.
+  // Sets the items. fill writes at most kCapacity references into the array it is given and
+  // returns how many it wrote. A page is refilled after every choice, and a model reset
+  // repaints its selector: so when the first item and the device names are the same as
+  // before, only the rows that changed are removed and inserted, and nothing at all is done
+  // for the same items. Returns true when the items changed.
   template <class Fill>
   bool Refill(Fill&& fill) {
     const int n = fill(scratch_.data());
