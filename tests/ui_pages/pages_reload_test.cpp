@@ -1,0 +1,179 @@
+// A selector's items after refills that keep, take or give back points, and the pages after a
+// controller is loaded again: whatever is kept from the previous state, the pages must show
+// exactly what a fresh build would.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "config/io_ref.h"
+#include "tests/ui_pages/pages_fixture.h"
+#include "ui/io_selector_model.h"
+
+using namespace pagetest;
+
+namespace {
+
+QStringList Tabs(const QTabBar* bar) {
+  QStringList out;
+  for (int i = 0; i < bar->count(); ++i) out << bar->tabText(i);
+  return out;
+}
+
+// A selector on a model over a table of four devices with distinct names.
+class SelectorModelTest : public ::testing::Test {
+ protected:
+  SelectorModelTest() {
+    for (int i = 0; i < 4; ++i) table.devices[i].id = (701u << 16) | static_cast<unsigned>(10 + i);
+    table.count = 4;
+    model = new IoSelectorModel(table, static_cast<int>(zav::PointKind::Output), &sel);
+    sel.setModel(model);
+  }
+
+  void Set(const std::vector<zav::IoRef>& refs) {
+    model->Refill([&](std::uint16_t* out) {
+      std::copy(refs.begin(), refs.end(), out);
+      return static_cast<int>(refs.size());
+    });
+    sel.setCurrentIndex(0);
+  }
+
+  // The selector shows refs, in order, with the texts of the present table.
+  void ExpectShows(const std::vector<zav::IoRef>& refs) {
+    ASSERT_EQ(sel.count(), static_cast<int>(refs.size()));
+    for (int i = 0; i < sel.count(); ++i) {
+      EXPECT_EQ(sel.itemData(i, Qt::UserRole).toUInt(), refs[static_cast<std::size_t>(i)]) << i;
+      EXPECT_EQ(sel.itemText(i).toStdString(),
+                zav::ChoiceLabel(table, zav::PointKind::Output, refs[static_cast<std::size_t>(i)]))
+          << i;
+    }
+    EXPECT_EQ(sel.currentIndex(), refs.empty() ? -1 : 0);
+  }
+
+  zav::BusDeviceTable table;
+  QComboBox sel;
+  IoSelectorModel* model = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SelectorModelTest, PointsTakenOrGivenBackLeaveTheShownItemAlone) {
+  Set({0x0100, N, 0x0000, 0x0001, 0x0002, 0x0200, 0x0201});
+  QSignalSpy changed(&sel, &QComboBox::currentIndexChanged);
+  QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+
+  const std::vector<std::vector<zav::IoRef>> steps = {
+      {0x0100, N, 0x0000, 0x0002, 0x0200, 0x0201},          // one taken in the middle
+      {0x0100, N, 0x0000, 0x0001, 0x0002, 0x0200, 0x0201},  // and given back
+      {0x0100, N, 0x0001, 0x0002, 0x0200},                  // first and last free taken
+      {0x0100, N},                                          // nothing free
+      {0x0100, N, 0x0300, 0x0301, 0x0302},                  // a new device's points
+      {0x0100, N, 0x0300, 0x0301, 0x0302},                  // the same again
+  };
+  for (const auto& refs : steps) {
+    Set(refs);
+    ExpectShows(refs);
+  }
+  EXPECT_EQ(resets.count(), 0);
+  EXPECT_EQ(changed.count(), 0);
+}
+
+TEST_F(SelectorModelTest, RandomRefillsShowExactlyTheirItems) {
+  std::mt19937 rng(7);
+  std::vector<zav::IoRef> pool;
+  for (unsigned d = 0; d < 4; ++d)
+    for (unsigned p = 0; p < 12; ++p) pool.push_back(static_cast<zav::IoRef>((d << 8) | p));
+  for (int round = 0; round < 300; ++round) {
+    std::vector<zav::IoRef> refs;
+    // Mostly the same binding in front, sometimes another or none.
+    const int front = static_cast<int>(rng() % 4);
+    if (front > 0) refs.push_back(static_cast<zav::IoRef>(front == 1 ? 0x0000 : 0x0105));
+    refs.push_back(N);
+    for (zav::IoRef r : pool)
+      if (rng() % 3 != 0 && std::find(refs.begin(), refs.end(), r) == refs.end()) refs.push_back(r);
+    Set(refs);
+    ExpectShows(refs);
+    if (HasFailure()) {
+      ADD_FAILURE() << "round " << round;
+      return;
+    }
+  }
+}
+
+// The texts come from the table when the selector asks, so only an announced change makes the
+// selector paint the new name in place of the one it shows.
+TEST_F(SelectorModelTest, SameItemsOnARenamedDeviceAreAnnouncedAsChanged) {
+  const std::vector<zav::IoRef> refs = {0x0100, N, 0x0101, 0x0200};
+  Set(refs);
+  QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+  QSignalSpy data(model, &QAbstractItemModel::dataChanged);
+  Set(refs);
+  EXPECT_EQ(resets.count() + data.count(), 0);  // nothing changed, nothing to paint
+
+  // Another device at the same table position, as after loading another controller.
+  table.devices[1].id = (701u << 16) | 99u;
+  Set(refs);
+  EXPECT_EQ(resets.count() + data.count(), 1);
+  ExpectShows(refs);
+  // A name that is not shown in the list (position 3) still counts: the pages cannot know
+  // which names a list uses without making its texts.
+  table.devices[3].id = (701u << 16) | 98u;
+  Set(refs);
+  EXPECT_EQ(resets.count() + data.count(), 2);
+}
+
+TEST_F(PagesTest, LoadingAgainSelectsTheFirstPassageAndKeepsTheTabTexts) {
+  LoadDoors(16);
+  pages->DoorTc->setCurrentIndex(4);
+  EXPECT_EQ(pages->DoorNameEd->text(), "Drugie");
+  LoadDoors(16);
+  EXPECT_EQ(pages->DoorTc->currentIndex(), 0);
+  EXPECT_EQ(pages->DoorNameEd->text(), "Wejscie");
+  ASSERT_EQ(pages->DoorTc->count(), 16);
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(pages->DoorTc->tabText(i), QString::number(i + 1));
+    EXPECT_EQ(pages->DoorTc->accessibleTabName(i), QStringLiteral("Przejście %1").arg(i + 1));
+  }
+}
+
+TEST_F(PagesTest, AnotherPassageCountRebuildsTabsAirlocksAndRows) {
+  LoadDoors(16);
+  pages->Sluza1Sel->setCurrentIndex(3);
+  LoadDoors(2);
+  EXPECT_EQ(Tabs(pages->DoorTc), QStringList({"1", "2"}));
+  EXPECT_EQ(Items(pages->Sluza1Sel), QStringList({"  -----", "Śluza 1", "Śluza 2"}));
+  EXPECT_EQ(Items(pages->Sluza2Sel), QStringList({"  -----", "Śluza 2"}));
+  EXPECT_EQ(pages->Sluza1Sel->currentIndex(), doors.FirstAirlockItem(0));
+  EXPECT_EQ(pages->cOutRows[7].lb->text(), "Ewakuacja:");
+  EXPECT_TRUE(pages->cOutRows[2].sel->isHidden());
+
+  LoadDoors(8);
+  EXPECT_EQ(pages->DoorTc->count(), 8);
+  EXPECT_EQ(pages->Sluza1Sel->count(), 5);
+  EXPECT_EQ(pages->Sluza2Sel->count(), 4);
+  EXPECT_EQ(pages->Sluza2Sel->itemText(3), "Śluza 4");
+
+  LoadDoors(16);
+  EXPECT_EQ(pages->DoorTc->count(), 16);
+  EXPECT_EQ(pages->Sluza1Sel->itemText(7), "Śluza 7");
+  EXPECT_EQ(pages->Sluza2Sel->itemText(7), "Śluza 8");
+  EXPECT_EQ(pages->cOutRows[7].lb->text(), "Śluza 8:");
+  EXPECT_FALSE(pages->cOutRows[6].sel->isHidden());
+}
+
+TEST_F(PagesTest, DoorControllerAfterALiftShowsItsPagesAgain) {
+  LoadLift();
+  LoadDoors(2);
+  EXPECT_TRUE(pages->isTabVisible(pages->indexOf(pages->TabSheet1)));
+  EXPECT_TRUE(pages->isTabEnabled(pages->indexOf(pages->DoorSheet)));
+  EXPECT_FALSE(pages->isTabVisible(pages->indexOf(pages->LiftSheet)));
+  EXPECT_FALSE(pages->isTabEnabled(pages->indexOf(pages->LiftSheet)));
+  EXPECT_EQ(pages->currentWidget(), pages->DoorSheet);
+  EXPECT_TRUE(pages->WrCCfgBtn->isEnabled());
+  EXPECT_EQ(Refs(pages->dOutRows[0].sel).front(), 0x0100);
+}
