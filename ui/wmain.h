@@ -47,6 +47,7 @@ class TMainWin : public QWidget, public PagesHost {
   void EthLstBoxClick();
   void SelectEthDev();
   void LoadConfig(zav::UdpDev& dev);
+  static const char* const kBadBlockText;
   void WwwBtnClick();
   void HelpEthBtnClick();
   void HelpDevBtnClick();

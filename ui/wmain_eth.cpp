@@ -3,6 +3,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <stdexcept>
 
 #include "link/uerr.h"
 #include "link/wire.h"
@@ -96,22 +97,35 @@ void TMainWin::ShowPagesAndDevices() {
   FillDevList();
 }
 
+const char* const TMainWin::kBadBlockText =
+    "Kontroler przysłał niepoprawny blok konfiguracji.\n"
+    "Odczytana konfiguracja jest niepełna i nie zostanie zapisana.\n"
+    "Wybierz kontroler ponownie, aby odczytać ją jeszcze raz.";
+
 void TMainWin::LoadConfig(zav::UdpDev& dev) {
   // Until a whole read succeeds neither configuration may be written back: a read that stops
   // part-way leaves records of two different states.
   doors.complete = false;
   lift.complete = false;
   table.Read(dev);
+  if (table.passageCount == 0) return;  // a rejected table: the pages stay hidden
+  bool complete = true;
   switch (table.controllerKind) {
     case 1:
       doors.Read(dev);
+      complete = doors.complete;
       break;
     case 2:
       lift.Read(dev);
+      complete = lift.complete;
       break;
     default:
       break;
   }
+  // A block the controller answered but that is not a record of its kind (a stray or
+  // duplicated reply, a damaged answer) ends the read without a link error. The records may
+  // then belong to other passages, so the user is told rather than shown them as read.
+  if (!complete && dev.available && (dev.mode & 2) != 0) throw std::runtime_error(kBadBlockText);
 }
 
 void TMainWin::WwwBtnClick() {

@@ -286,7 +286,7 @@ class FaultMatrix : public ::testing::Test {
 
   // Changes what the tool holds, so that a write is visible in zavsim's store.
   void Edit(int salt) {
-    char text[16];
+    char text[32];  // SetName keeps at most 15 characters
     if (table.controllerKind == 1) {
       for (int p = 0; p < doors.PassageCount(); ++p) {
         std::snprintf(text, sizeof text, "F%d-%d", salt, p);

@@ -149,6 +149,7 @@ class MainWindowTest : public QObject {
   void ticksDoNotNestInErrorBoxes();
   void keepAliveSpreadOverFifteenTicks();
   void failedPartialReadIsNotWritable();
+  void undecodableBlockIsReported();
   void unboundPortShowsOneError();
   void wwwOpensSelectedAddress();
   void helpButtonsShowTheirTopics();
@@ -518,6 +519,25 @@ void MainWindowTest::failedPartialReadIsNotWritable() {
   // A later complete read makes it writable again.
   c.silentConfig[1] = false;
   w.SelectEthDev();
+  QVERIFY(w.doors.complete);
+}
+
+void MainWindowTest::undecodableBlockIsReported() {
+  Rig rig;
+  SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 2);
+  c.shortConfig[1] = 40;  // the second passage is answered with a controller-sized block
+  TMainWin& w = rig.Start();
+  // No link error, yet the read is not complete: the user is told, and it cannot be written.
+  QCOMPARE(rig.boxes.texts.size(), 1);
+  QCOMPARE(rig.boxes.texts[0], QString::fromUtf8(TMainWin::kBadBlockText));
+  QCOMPARE(rig.boxes.titles[0], QStringLiteral("Error"));
+  QVERIFY(!w.doors.complete);
+  QVERIFY(!w.doors.Writable(w.devSet.devs[0]));
+  QCOMPARE(rig.DevRows().size(), 3);
+
+  c.shortConfig.clear();
+  w.SelectEthDev();
+  QCOMPARE(rig.boxes.texts.size(), 1);
   QVERIFY(w.doors.complete);
 }
 

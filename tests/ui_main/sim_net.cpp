@@ -155,6 +155,10 @@ void SimNet::Answer(SimCtl& ctl, const std::vector<std::uint8_t>& req) {
         ReplySigned(ctl, seq, letter, p);
       } else if (kind == 2) {
         ReplySigned(ctl, seq, letter, Record(2, 136));
+      } else if (ctl.shortConfig.count(index)) {
+        std::vector<std::uint8_t> p = Record(1, 8);
+        p.resize(static_cast<std::size_t>(ctl.shortConfig[index]));
+        ReplySigned(ctl, seq, letter, p);
       } else if (!ctl.silentConfig[index]) {
         ReplySigned(ctl, seq, letter, Record(1, 8));
       }

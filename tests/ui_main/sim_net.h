@@ -37,6 +37,7 @@ struct SimCtl {
   bool sessionOpen = false;
   bool silentSigned = false;         // status answers, signed commands get nothing
   std::map<int, bool> silentConfig;  // "C" of a passage index gets no answer
+  std::map<int, int> shortConfig;    // "C" of a passage index is answered with so many bytes
   std::array<std::uint8_t, 16> key{};
   std::vector<BusEntry> bus;
   std::uint8_t header = 0x22;  // door controller, 2 passages
