@@ -1,0 +1,175 @@
+// The device panel and the pages when their contents are rebuilt over earlier ones: a poll that
+// changes one line, a selection of another controller with as many devices, and the same
+// controller again. Whatever the window keeps from before, it must show what a fresh build
+// shows.
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "tests/support/scripted_endpoint.h"
+#include "tests/ui_main/sim_net.h"
+#include "ui/config_pages.h"
+#include "ui/io_selector_model.h"
+#include "ui/wmain.h"
+
+using zav::testing::FakeClock;
+using zav::testing::ScriptedEndpoint;
+using zav::testing::SimCtl;
+using zav::testing::SimNet;
+
+namespace {
+
+constexpr zav::DeviceId Ctl(unsigned typeNumber, unsigned serial) {
+  return 0x30000000u | (typeNumber << 16) | serial;
+}
+
+struct Rig {
+  FakeClock clock;
+  ScriptedEndpoint ep{clock};
+  SimNet net{ep};
+  std::unique_ptr<TMainWin> win;
+  QStringList boxTexts;
+
+  Rig() {
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        boxTexts << box->text();
+        box->done(QMessageBox::Ok);
+      }
+    });
+    timer.start();
+  }
+  TMainWin& Start() {
+    win = std::make_unique<TMainWin>(ep, clock);
+    win->Timer().stop();
+    return *win;
+  }
+  template <class T>
+  T* W(const char* name) {
+    return win->findChild<T*>(QString::fromLatin1(name));
+  }
+  QStringList Rows(const char* list) {
+    QStringList rows;
+    auto* l = W<QListWidget>(list);
+    for (int i = 0; i < l->count(); ++i) rows << l->item(i)->text();
+    return rows;
+  }
+  // The device lines the table holds, in display order: what a rebuilt list shows.
+  QStringList TableLines() {
+    QStringList lines;
+    for (int i = 0; i < win->table.activeCount; ++i)
+      lines << QString::fromStdString(win->table.DeviceLine(win->table.order[i]));
+    return lines;
+  }
+  QStringList Items(const char* combo) {
+    QStringList items;
+    auto* c = W<QComboBox>(combo);
+    for (int i = 0; i < c->count(); ++i) items << c->itemText(i);
+    return items;
+  }
+
+ private:
+  QTimer timer;
+};
+
+}  // namespace
+
+class ReloadPanelsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void pollChangingOneLineShowsTheNewLine();
+  void anotherControllerWithAsManyDevicesShowsItsOwn();
+  void sameControllerAgainStartsTheListAfresh();
+};
+
+void ReloadPanelsTest::pollChangingOneLineShowsTheNewLine() {
+  Rig rig;
+  SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
+  c.bus.push_back({(1u << 16) | 9u, 0, 0, 0, 1});  // a second reader
+  TMainWin& w = rig.Start();
+  const QStringList before = rig.Rows("DevListBox");
+  QCOMPARE(before.size(), 4);
+  QCOMPARE(rig.Items("ReplCb"), QStringList());
+
+  // The first reader is lost and the second is new: one line each changes, none is added.
+  c.bus[1].state = 0x80;
+  c.bus[3].state = 0x10;
+  w.UDPTimerTimer();
+  const QStringList after = rig.Rows("DevListBox");
+  QCOMPARE(after, rig.TableLines());
+  QCOMPARE(after.size(), 4);
+  QVERIFY(after != before);
+  QVERIFY(after.join('|').contains(QStringLiteral("(nieaktywny)")));
+  QVERIFY(after.join('|').contains(QStringLiteral("(nowy)")));
+  QCOMPARE(rig.Items("ReplCb").size(), 1);
+  QCOMPARE(rig.W<QComboBox>("ReplCb")->currentIndex(), 0);
+  QVERIFY(rig.W<QComboBox>("ReplCb")->isEnabled());
+
+  // Back as it was: the lines and the empty pair list return.
+  c.bus[1].state = 0;
+  c.bus[3].state = 0;
+  w.UDPTimerTimer();
+  QCOMPARE(rig.Rows("DevListBox"), before);
+  QCOMPARE(rig.Items("ReplCb"), QStringList());
+  QVERIFY(!rig.W<QComboBox>("ReplCb")->isEnabled());
+  QCOMPARE(rig.boxTexts, QStringList());
+}
+
+void ReloadPanelsTest::anotherControllerWithAsManyDevicesShowsItsOwn() {
+  Rig rig;
+  rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
+  SimCtl& b = rig.net.Add(Ctl(305, 77), "10.0.0.3", 3);
+  b.bus[1].id = (1u << 16) | 55u;  // another reader at the same position
+  TMainWin& w = rig.Start();
+  TConfigPages& pages = w.Pages();
+  const QStringList first = rig.Rows("DevListBox");
+  auto items = [](const QComboBox* sel) {
+    QStringList out;
+    for (int i = 0; i < sel->count(); ++i) out << sel->itemText(i);
+    return out.join('|');
+  };
+  QVERIFY(items(pages.dRdRows[0].sel).contains(QStringLiteral("00007")));
+
+  rig.W<QListWidget>("EthLstBox")->setCurrentRow(1);
+  QCOMPARE(w.devSet.selected, 1);
+  QCOMPARE(rig.Rows("DevListBox"), rig.TableLines());
+  QCOMPARE(rig.Rows("DevListBox").size(), first.size());
+  QVERIFY(rig.Rows("DevListBox") != first);
+  QCOMPARE(rig.W<QGroupBox>("SelDevBox")->title(), QStringLiteral(" K105_00077 "));
+  // The reader port is offered under the new reader's name.
+  QVERIFY(items(pages.dRdRows[0].sel).contains(QStringLiteral("00055")));
+  QVERIFY(!items(pages.dRdRows[0].sel).contains(QStringLiteral("00007")));
+  QCOMPARE(rig.boxTexts, QStringList());
+}
+
+void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
+  Rig rig;
+  SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
+  for (unsigned i = 0; i < 40; ++i) c.bus.push_back({(1u << 16) | (100u + i), 0, 0, 0, 1});
+  TMainWin& w = rig.Start();
+  auto* list = rig.W<QListWidget>("DevListBox");
+  const QStringList rows = rig.Rows("DevListBox");
+  list->setCurrentRow(30);
+  list->scrollToBottom();
+  QVERIFY(list->verticalScrollBar()->value() > 0);
+  w.Pages().DoorTc->setCurrentIndex(1);
+
+  w.EthLstBoxClick();  // the row already selected: everything is read again
+  QCOMPARE(c.Count('D'), 2);
+  QCOMPARE(rig.Rows("DevListBox"), rows);
+  QCOMPARE(list->currentRow(), -1);
+  QCOMPARE(list->verticalScrollBar()->value(), 0);
+  QCOMPARE(w.Pages().DoorTc->currentIndex(), 0);
+  QCOMPARE(rig.boxTexts, QStringList());
+}
+
+QTEST_MAIN(ReloadPanelsTest)
+#include "reload_panels_test.moc"
