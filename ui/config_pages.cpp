@@ -15,6 +15,8 @@
 #include "link/udpdevset.h"
 #include "ui/io_selector_model.h"
 
+static_assert(zav::kMaxFreePoints == 2560);
+
 TConfigPages::TConfigPages(PagesHost& host, zav::BusDeviceTable& table, zav::PassageConfig& doors,
                            zav::LiftConfig& lift, QWidget* parent)
     : QTabWidget(parent), host_(host), table_(table), doors_(doors), lift_(lift) {
@@ -80,9 +82,25 @@ void TConfigPages::NameRow(PageRow& row, const QString& group) {
 
 void TConfigPages::FillRow(PageRow& row, std::uint16_t current, int filter, std::uint16_t sameAs) {
   const auto kind = static_cast<zav::PointKind>(row.model->Kind());
+  // The rows of a page differ only in their binding and filter: the free points of a kind are
+  // listed once per page fill (the table does not change during one), and each row's choice
+  // list is made from them as ChoiceList makes it.
+  const auto k = static_cast<std::size_t>(row.model->Kind());
+  if (!(freeKinds_ & (1u << k))) {
+    freeCount_[k] = zav::FreePoints(table_, kind, freePoints_[k].data());
+    freeKinds_ |= 1u << k;
+  }
+  const auto f = static_cast<zav::ChoiceFilter>(filter);
+  const int wanted = f == zav::ChoiceFilter::DeviceZero ? 0 : zav::RefDevice(sameAs);
   row.model->Refill([&](std::uint16_t* out) {
-    return zav::ChoiceList(table_, current, kind, static_cast<zav::ChoiceFilter>(filter), sameAs,
-                           out);
+    int n = 0;
+    if (current != zav::kNone) out[n++] = current;
+    out[n++] = zav::kNone;
+    for (int i = 0; i < freeCount_[k]; ++i) {
+      const std::uint16_t r = freePoints_[k][static_cast<std::size_t>(i)];
+      if (f == zav::ChoiceFilter::None || zav::RefDevice(r) == wanted) out[n++] = r;
+    }
+    return n;
   });
   row.sel->setCurrentIndex(0);
   if (row.cb && (kind == zav::PointKind::Output || kind == zav::PointKind::Input)) {

@@ -162,4 +162,9 @@ class TConfigPages : public QTabWidget {
   zav::PassageConfig& doors_;
   zav::LiftConfig& lift_;
   int shownPassage_ = -1;  // the passage whose values the strip shows
+  // The free points of each zav::PointKind, listed once per page fill; bit k of freeKinds_
+  // says kind k is listed for the fill under way.
+  unsigned freeKinds_ = 0;
+  std::array<int, 4> freeCount_{};
+  std::array<std::array<std::uint16_t, 2560>, 4> freePoints_{};
 };
