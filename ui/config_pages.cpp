@@ -211,3 +211,26 @@ void TConfigPages::CtrlTypeSetChange() {
 int TConfigPages::SelectedPassage() const {
   return DoorTc ? DoorTc->currentIndex() : -1;
 }
+
+void TConfigPages::WriteSelected(int kind, const char* wrongKindText, bool complete,
+                                 const std::function<bool(zav::UdpDev&)>& write) {
+  if (table_.passageCount == 0 || table_.controllerKind != kind) {
+    host_.ShowError(QString::fromUtf8(wrongKindText));
+    return;
+  }
+  if (!complete) {
+    host_.ShowError(QString::fromUtf8(kIncompleteText));
+    return;
+  }
+  bool refused = false;
+  const bool ok = host_.Guarded([&] {
+    zav::UdpDevSet& set = host_.DevSet();
+    if (set.Collect(0)) host_.FillEthList();
+    if (set.selected < 0 || set.selected >= set.count) {
+      refused = true;
+      return;
+    }
+    refused = !write(set.devs[static_cast<std::size_t>(set.selected)]);
+  });
+  if (ok && refused) host_.ShowError(QString::fromUtf8(kIncompleteText));
+}

@@ -4,6 +4,7 @@
 #include <QTabWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "ui/pages_host.h"
 
@@ -20,6 +21,7 @@ namespace zav {
 class BusDeviceTable;
 class PassageConfig;
 class LiftConfig;
+class UdpDev;
 }  // namespace zav
 
 // One row of a page: caption, selector and (where the row has one) check box.
@@ -138,6 +140,10 @@ class TConfigPages : public QTabWidget {
   QPushButton* WrLCfgBtn = nullptr;
 
  private:
+  // The write both "Zapisz" buttons share: refuses a configuration of another kind or one that
+  // was not read whole, takes in late discovery replies, then writes to the selected controller.
+  void WriteSelected(int kind, const char* wrongKindText, bool complete,
+                     const std::function<bool(zav::UdpDev&)>& write);
   void BuildControllerPage();
   void BuildPassagePage();
   void BuildLiftPage();

@@ -187,23 +187,6 @@ void TConfigPages::LiftNameEdChange() {
 }
 
 void TConfigPages::WrLCfgBtnClick() {
-  if (table_.passageCount == 0 || table_.controllerKind != 2) {
-    host_.ShowError(QString::fromUtf8(kNotLiftText));
-    return;
-  }
-  if (!lift_.complete) {
-    host_.ShowError(QString::fromUtf8(kIncompleteText));
-    return;
-  }
-  bool refused = false;
-  const bool ok = host_.Guarded([&] {
-    zav::UdpDevSet& set = host_.DevSet();
-    if (set.Collect(0)) host_.FillEthList();
-    if (set.selected < 0 || set.selected >= set.count) {
-      refused = true;
-      return;
-    }
-    refused = !lift_.Write(set.devs[static_cast<std::size_t>(set.selected)]);
-  });
-  if (ok && refused) host_.ShowError(QString::fromUtf8(kIncompleteText));
+  WriteSelected(2, kNotLiftText, lift_.complete,
+                [this](zav::UdpDev& dev) { return lift_.Write(dev); });
 }

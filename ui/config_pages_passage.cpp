@@ -393,23 +393,6 @@ void TConfigPages::DoorTcChange() {
 }
 
 void TConfigPages::WrDCfgBtnClick() {
-  if (table_.passageCount == 0 || table_.controllerKind != 1) {
-    host_.ShowError(QString::fromUtf8(kNotDoorText));
-    return;
-  }
-  if (!doors_.complete) {
-    host_.ShowError(QString::fromUtf8(kIncompleteText));
-    return;
-  }
-  bool refused = false;
-  const bool ok = host_.Guarded([&] {
-    zav::UdpDevSet& set = host_.DevSet();
-    if (set.Collect(0)) host_.FillEthList();
-    if (set.selected < 0 || set.selected >= set.count) {
-      refused = true;
-      return;
-    }
-    refused = !doors_.Write(set.devs[static_cast<std::size_t>(set.selected)]);
-  });
-  if (ok && refused) host_.ShowError(QString::fromUtf8(kIncompleteText));
+  WriteSelected(1, kNotDoorText, doors_.complete,
+                [this](zav::UdpDev& dev) { return doors_.Write(dev); });
 }
