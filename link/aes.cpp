@@ -55,76 +55,83 @@ constexpr Table MakeInverse(const Table& s) {
   return inv;
 }
 
-constexpr Table MakeMul(std::uint8_t k) {
-  Table t{};
-  for (int x = 0; x < 256; ++x) t[x] = GfMul(static_cast<std::uint8_t>(x), k);
-  return t;
-}
-
 constexpr Table kSBox = MakeSBox();
 constexpr Table kInvSBox = MakeInverse(kSBox);
-constexpr Table kMul2 = MakeMul(2);
-constexpr Table kMul3 = MakeMul(3);
-constexpr Table kMul9 = MakeMul(9);
-constexpr Table kMul11 = MakeMul(11);
-constexpr Table kMul13 = MakeMul(13);
-constexpr Table kMul14 = MakeMul(14);
 constexpr std::uint8_t kRcon[10] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x1B, 0x36};
 
 static_assert(kSBox[0x00] == 0x63 && kSBox[0x53] == 0xED && kSBox[0xFF] == 0x16);
 static_assert(kInvSBox[0x63] == 0x00 && kInvSBox[0x00] == 0x52);
+
+// A round works on four 32-bit columns, row 0 in the top byte like the round keys. One
+// lookup per state byte does SubBytes and that byte's share of MixColumns at once: table
+// j holds the column that byte contributes when it sits in row j, so the four tables are
+// byte rotations of one another. A round is then 16 lookups and XORs instead of byte-wise
+// passes over the state.
+using WordTable = std::array<std::uint32_t, 256>;
+using WordTables = std::array<WordTable, 4>;
+
+constexpr std::uint32_t Rotr32(std::uint32_t v, int n) {
+  return n == 0 ? v : (v >> n) | (v << (32 - n));
+}
+
+constexpr std::uint32_t Column(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3) {
+  return (std::uint32_t{a0} << 24) | (std::uint32_t{a1} << 16) | (std::uint32_t{a2} << 8) |
+         std::uint32_t{a3};
+}
+
+// Column of the mixing matrix's first column (c0, c1, c2, c3) times box[x], rotated for rows
+// 1..3; the matrices are circulant, so rotation gives the other columns.
+constexpr WordTables MakeRoundTables(const Table& box, std::uint8_t c0, std::uint8_t c1,
+                                     std::uint8_t c2, std::uint8_t c3) {
+  WordTables t{};
+  for (int x = 0; x < 256; ++x) {
+    const std::uint8_t s = box[x];
+    const std::uint32_t w = Column(GfMul(s, c0), GfMul(s, c1), GfMul(s, c2), GfMul(s, c3));
+    for (int j = 0; j < 4; ++j) t[j][x] = Rotr32(w, 8 * j);
+  }
+  return t;
+}
+
+constexpr WordTables kTe = MakeRoundTables(kSBox, 2, 1, 1, 3);
+constexpr WordTables kTd = MakeRoundTables(kInvSBox, 14, 9, 13, 11);
+
+static_assert(kTe[0][0x00] == 0xC66363A5 && kTe[1][0x00] == 0xA5C66363);
+static_assert(kTd[0][0x00] == 0x51F4A750 && kTd[3][0x00] == 0xF4A75051);
 
 constexpr std::uint32_t SubWord(std::uint32_t w) {
   return (std::uint32_t{kSBox[w >> 24]} << 24) | (std::uint32_t{kSBox[(w >> 16) & 0xFF]} << 16) |
          (std::uint32_t{kSBox[(w >> 8) & 0xFF]} << 8) | std::uint32_t{kSBox[w & 0xFF]};
 }
 
-// Round-key words hold their bytes first-in-top, as the key bytes come.
-void AddRoundKey(std::uint8_t* s, const std::uint32_t* rk) {
-  for (int c = 0; c < 4; ++c) {
-    s[4 * c + 0] ^= static_cast<std::uint8_t>(rk[c] >> 24);
-    s[4 * c + 1] ^= static_cast<std::uint8_t>(rk[c] >> 16);
-    s[4 * c + 2] ^= static_cast<std::uint8_t>(rk[c] >> 8);
-    s[4 * c + 3] ^= static_cast<std::uint8_t>(rk[c]);
-  }
+inline std::uint32_t Load(const std::uint8_t* p) {
+  return Column(p[0], p[1], p[2], p[3]);
 }
 
-void SubBytes(std::uint8_t* s, const Table& box) {
-  for (int i = 0; i < 16; ++i) s[i] = box[s[i]];
+inline void Store(std::uint8_t* p, std::uint32_t w) {
+  p[0] = static_cast<std::uint8_t>(w >> 24);
+  p[1] = static_cast<std::uint8_t>(w >> 16);
+  p[2] = static_cast<std::uint8_t>(w >> 8);
+  p[3] = static_cast<std::uint8_t>(w);
 }
 
-// Row r of the column-major state moves left by r columns (right by r for the inverse).
-void ShiftRows(std::uint8_t* s, bool inverse) {
-  std::uint8_t t[16];
-  for (int i = 0; i < 16; ++i) t[i] = s[i];
-  for (int r = 1; r < 4; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      const int from = inverse ? (c - r + 4) % 4 : (c + r) % 4;
-      s[r + 4 * c] = t[r + 4 * from];
-    }
-  }
+inline std::uint32_t B0(std::uint32_t w) {
+  return w >> 24;
+}
+inline std::uint32_t B1(std::uint32_t w) {
+  return (w >> 16) & 0xFF;
+}
+inline std::uint32_t B2(std::uint32_t w) {
+  return (w >> 8) & 0xFF;
+}
+inline std::uint32_t B3(std::uint32_t w) {
+  return w & 0xFF;
 }
 
-void MixColumns(std::uint8_t* s) {
-  for (int c = 0; c < 4; ++c) {
-    std::uint8_t* a = s + 4 * c;
-    const std::uint8_t a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
-    a[0] = static_cast<std::uint8_t>(kMul2[a0] ^ kMul3[a1] ^ a2 ^ a3);
-    a[1] = static_cast<std::uint8_t>(a0 ^ kMul2[a1] ^ kMul3[a2] ^ a3);
-    a[2] = static_cast<std::uint8_t>(a0 ^ a1 ^ kMul2[a2] ^ kMul3[a3]);
-    a[3] = static_cast<std::uint8_t>(kMul3[a0] ^ a1 ^ a2 ^ kMul2[a3]);
-  }
-}
-
-void InvMixColumns(std::uint8_t* s) {
-  for (int c = 0; c < 4; ++c) {
-    std::uint8_t* a = s + 4 * c;
-    const std::uint8_t a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
-    a[0] = static_cast<std::uint8_t>(kMul14[a0] ^ kMul11[a1] ^ kMul13[a2] ^ kMul9[a3]);
-    a[1] = static_cast<std::uint8_t>(kMul9[a0] ^ kMul14[a1] ^ kMul11[a2] ^ kMul13[a3]);
-    a[2] = static_cast<std::uint8_t>(kMul13[a0] ^ kMul9[a1] ^ kMul14[a2] ^ kMul11[a3]);
-    a[3] = static_cast<std::uint8_t>(kMul11[a0] ^ kMul13[a1] ^ kMul9[a2] ^ kMul14[a3]);
-  }
+// The key schedule is shared with encryption, so decryption mixes each round key as it goes
+// (S-box then the inverse tables: InvSubBytes undoes the S-box, leaving InvMixColumns). That
+// keeps the class layout and SetKey as they are, and costs nothing on the signing path.
+inline std::uint32_t InvMixWord(std::uint32_t w) {
+  return kTd[0][kSBox[B0(w)]] ^ kTd[1][kSBox[B1(w)]] ^ kTd[2][kSBox[B2(w)]] ^ kTd[3][kSBox[B3(w)]];
 }
 
 }  // namespace
@@ -155,29 +162,69 @@ void AES::SetKey(const std::uint8_t* key, std::size_t keyLength) {
 }
 
 void AES::Encrypt(std::uint8_t* block) const {
-  AddRoundKey(block, roundKeys);
+  const std::uint32_t* rk = roundKeys;
+  std::uint32_t s0 = Load(block) ^ rk[0];
+  std::uint32_t s1 = Load(block + 4) ^ rk[1];
+  std::uint32_t s2 = Load(block + 8) ^ rk[2];
+  std::uint32_t s3 = Load(block + 12) ^ rk[3];
+  // ShiftRows is in the indexing: row r of output column c comes from input column c + r.
   for (int round = 1; round < Nr; ++round) {
-    SubBytes(block, kSBox);
-    ShiftRows(block, false);
-    MixColumns(block);
-    AddRoundKey(block, roundKeys + 4 * round);
+    rk += 4;
+    const std::uint32_t t0 =
+        kTe[0][B0(s0)] ^ kTe[1][B1(s1)] ^ kTe[2][B2(s2)] ^ kTe[3][B3(s3)] ^ rk[0];
+    const std::uint32_t t1 =
+        kTe[0][B0(s1)] ^ kTe[1][B1(s2)] ^ kTe[2][B2(s3)] ^ kTe[3][B3(s0)] ^ rk[1];
+    const std::uint32_t t2 =
+        kTe[0][B0(s2)] ^ kTe[1][B1(s3)] ^ kTe[2][B2(s0)] ^ kTe[3][B3(s1)] ^ rk[2];
+    const std::uint32_t t3 =
+        kTe[0][B0(s3)] ^ kTe[1][B1(s0)] ^ kTe[2][B2(s1)] ^ kTe[3][B3(s2)] ^ rk[3];
+    s0 = t0;
+    s1 = t1;
+    s2 = t2;
+    s3 = t3;
   }
-  SubBytes(block, kSBox);
-  ShiftRows(block, false);
-  AddRoundKey(block, roundKeys + 4 * Nr);
+  // The last round has no MixColumns.
+  rk += 4;
+  const auto sub = [](std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+    return Column(kSBox[B0(a)], kSBox[B1(b)], kSBox[B2(c)], kSBox[B3(d)]);
+  };
+  Store(block, sub(s0, s1, s2, s3) ^ rk[0]);
+  Store(block + 4, sub(s1, s2, s3, s0) ^ rk[1]);
+  Store(block + 8, sub(s2, s3, s0, s1) ^ rk[2]);
+  Store(block + 12, sub(s3, s0, s1, s2) ^ rk[3]);
 }
 
 void AES::Decrypt(std::uint8_t* block) const {
-  AddRoundKey(block, roundKeys + 4 * Nr);
+  const std::uint32_t* rk = roundKeys + 4 * Nr;
+  std::uint32_t s0 = Load(block) ^ rk[0];
+  std::uint32_t s1 = Load(block + 4) ^ rk[1];
+  std::uint32_t s2 = Load(block + 8) ^ rk[2];
+  std::uint32_t s3 = Load(block + 12) ^ rk[3];
+  // Equivalent inverse cipher: InvMixColumns is linear, so it moves ahead of the round key
+  // once the key is mixed too. Row r of output column c comes from input column c - r.
   for (int round = Nr - 1; round >= 1; --round) {
-    ShiftRows(block, true);
-    SubBytes(block, kInvSBox);
-    AddRoundKey(block, roundKeys + 4 * round);
-    InvMixColumns(block);
+    rk -= 4;
+    const std::uint32_t t0 =
+        kTd[0][B0(s0)] ^ kTd[1][B1(s3)] ^ kTd[2][B2(s2)] ^ kTd[3][B3(s1)] ^ InvMixWord(rk[0]);
+    const std::uint32_t t1 =
+        kTd[0][B0(s1)] ^ kTd[1][B1(s0)] ^ kTd[2][B2(s3)] ^ kTd[3][B3(s2)] ^ InvMixWord(rk[1]);
+    const std::uint32_t t2 =
+        kTd[0][B0(s2)] ^ kTd[1][B1(s1)] ^ kTd[2][B2(s0)] ^ kTd[3][B3(s3)] ^ InvMixWord(rk[2]);
+    const std::uint32_t t3 =
+        kTd[0][B0(s3)] ^ kTd[1][B1(s2)] ^ kTd[2][B2(s1)] ^ kTd[3][B3(s0)] ^ InvMixWord(rk[3]);
+    s0 = t0;
+    s1 = t1;
+    s2 = t2;
+    s3 = t3;
   }
-  ShiftRows(block, true);
-  SubBytes(block, kInvSBox);
-  AddRoundKey(block, roundKeys);
+  rk -= 4;
+  const auto sub = [](std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+    return Column(kInvSBox[B0(a)], kInvSBox[B1(b)], kInvSBox[B2(c)], kInvSBox[B3(d)]);
+  };
+  Store(block, sub(s0, s3, s2, s1) ^ rk[0]);
+  Store(block + 4, sub(s1, s0, s3, s2) ^ rk[1]);
+  Store(block + 8, sub(s2, s1, s0, s3) ^ rk[2]);
+  Store(block + 12, sub(s3, s2, s1, s0) ^ rk[3]);
 }
 
 }  // namespace zav
