@@ -21,11 +21,13 @@
 
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_main/sim_net.h"
+#include "tests/ui_main/window_rig.h"
 #include "ui/config_pages.h"
 #include "ui/lokdlg.h"
 #include "ui/whelp.h"
 #include "ui/wmain.h"
 
+using zav::testing::Ctl;
 using zav::testing::FakeClock;
 using zav::testing::ScriptedEndpoint;
 using zav::testing::SimCtl;
@@ -33,52 +35,11 @@ using zav::testing::SimNet;
 
 namespace {
 
-constexpr zav::DeviceId Ctl(unsigned typeNumber, unsigned serial) {
-  return 0x30000000u | (typeNumber << 16) | serial;
-}
-
-// Any error box closes at once and is remembered: none is expected in these tests.
-class BoxWatch : public QObject {
- public:
-  BoxWatch() {
-    timer.setInterval(5);
-    connect(&timer, &QTimer::timeout, this, [this] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        texts << box->text();
-        box->done(QMessageBox::Ok);
-      }
-    });
-    timer.start();
-  }
-  QStringList texts;
-
- private:
-  QTimer timer;
-};
-
 // The main window over a scripted network of controllers in mode "Instalacja" (the test
-// parameters are enabled then, so every kind of control takes part in the tab chain).
-struct Rig {
-  FakeClock clock;
-  ScriptedEndpoint ep{clock};
-  SimNet net{ep};
-  BoxWatch boxes;
-  std::unique_ptr<TMainWin> win;
-
-  TMainWin& Start(bool show = true) {
-    win = std::make_unique<TMainWin>(ep, clock);
-    win->Timer().stop();
-    if (show) {
-      win->show();
-      QApplication::setActiveWindow(win.get());
-      if (!QTest::qWaitForWindowActive(win.get())) qWarning("main window never became active");
-    }
-    return *win;
-  }
-  template <class T>
-  T* W(const char* name) {
-    return win->findChild<T*>(QString::fromLatin1(name));
-  }
+// parameters are enabled then, so every kind of control takes part in the tab chain), shown and
+// active so that it has the keyboard.
+struct Rig : zav::testing::WindowRig {
+  TMainWin& Start(bool show = true) { return WindowRig::Start(show); }
 };
 
 QString Name(QWidget* w) {

@@ -15,52 +15,19 @@
 #include "link/uerr.h"
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_main/sim_net.h"
+#include "tests/ui_main/window_rig.h"
 #include "ui/config_pages.h"
 #include "ui/wmain.h"
 #include "ui/wmain_endpoint.h"
 
 using zav::testing::BusEntry;
+using zav::testing::Ctl;
 using zav::testing::FakeClock;
 using zav::testing::ScriptedEndpoint;
 using zav::testing::SimCtl;
 using zav::testing::SimNet;
 
 namespace {
-
-constexpr zav::DeviceId Ctl(unsigned typeNumber, unsigned serial) {
-  return 0x30000000u | (typeNumber << 16) | serial;
-}
-
-// Closes every modal box as soon as it shows, remembering its text. onBox runs while the box is
-// still open, inside its nested event loop.
-class BoxCloser : public QObject {
- public:
-  BoxCloser() {
-    timer.setInterval(5);
-    connect(&timer, &QTimer::timeout, this, [this] { Poll(); });
-    timer.start();
-  }
-  QStringList texts;
-  QStringList titles;
-  int depth = 0;
-  int maxDepth = 0;
-  std::function<void()> onBox;
-
- private:
-  void Poll() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || box->property("seen").toBool()) return;
-    box->setProperty("seen", true);
-    texts << box->text();
-    titles << box->windowTitle();
-    ++depth;
-    maxDepth = std::max(maxDepth, depth);
-    if (onBox) onBox();
-    --depth;
-    box->done(QMessageBox::Ok);
-  }
-  QTimer timer;
-};
 
 // A socket that stopped working: every receive and send fails with the system's text.
 class BrokenEndpoint : public zav::UdpEndpoint {
@@ -95,22 +62,7 @@ class FlakyEndpoint : public zav::UdpEndpoint {
   zav::UdpEndpoint& inner_;
 };
 
-struct Rig {
-  FakeClock clock;
-  ScriptedEndpoint ep{clock};
-  SimNet net{ep};
-  BoxCloser boxes;
-  std::unique_ptr<TMainWin> win;
-
-  TMainWin& Start() {
-    win = std::make_unique<TMainWin>(ep, clock);
-    win->Timer().stop();  // the tests tick by hand
-    return *win;
-  }
-  template <class T>
-  T* W(const char* name) {
-    return win->findChild<T*>(QString::fromLatin1(name));
-  }
+struct Rig : zav::testing::WindowRig {
   QStringList EthRows() {
     QStringList rows;
     auto* list = W<QListWidget>("EthLstBox");
@@ -418,7 +370,7 @@ void MainWindowTest::repeatedSocketErrorShowsOneBox() {
   {
     FakeClock clock;
     BrokenEndpoint ep;
-    BoxCloser boxes;
+    zav::testing::BoxCloser boxes;
     TMainWin w(ep, clock);
     w.Timer().stop();
     QCOMPARE(boxes.texts.size(), 1);  // the search could not send
@@ -544,7 +496,7 @@ void MainWindowTest::undecodableBlockIsReported() {
 void MainWindowTest::unboundPortShowsOneError() {
   FakeClock clock;
   UnboundEndpoint ep(45389, std::make_error_code(std::errc::address_in_use));
-  BoxCloser boxes;
+  zav::testing::BoxCloser boxes;
   TMainWin w(ep, clock);
   w.Timer().stop();
   QCOMPARE(boxes.texts.size(), 1);

@@ -16,10 +16,12 @@
 
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_main/sim_net.h"
+#include "tests/ui_main/window_rig.h"
 #include "ui/config_pages.h"
 #include "ui/io_selector_model.h"
 #include "ui/wmain.h"
 
+using zav::testing::Ctl;
 using zav::testing::FakeClock;
 using zav::testing::ScriptedEndpoint;
 using zav::testing::SimCtl;
@@ -27,52 +29,7 @@ using zav::testing::SimNet;
 
 namespace {
 
-constexpr zav::DeviceId Ctl(unsigned typeNumber, unsigned serial) {
-  return 0x30000000u | (typeNumber << 16) | serial;
-}
-
-// Closes every message box as soon as it shows and keeps its text.
-class Boxes : public QObject {
- public:
-  Boxes() {
-    timer.setInterval(5);
-    connect(&timer, &QTimer::timeout, this, [this] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!box || box->property("seen").toBool()) return;
-      box->setProperty("seen", true);
-      texts << box->text();
-      box->done(QMessageBox::Ok);
-    });
-    timer.start();
-  }
-  QStringList texts;
-
- private:
-  QTimer timer;
-};
-
-struct Rig {
-  FakeClock clock;
-  ScriptedEndpoint ep{clock};
-  SimNet net{ep};
-  Boxes boxes;
-  std::unique_ptr<TMainWin> win;
-
-  TMainWin& Start() {
-    win = std::make_unique<TMainWin>(ep, clock);
-    win->Timer().stop();
-    return *win;
-  }
-  template <class T>
-  T* W(const char* name) {
-    return win->findChild<T*>(QString::fromLatin1(name));
-  }
-  QStringList Rows(const char* list) {
-    QStringList rows;
-    auto* l = W<QListWidget>(list);
-    for (int i = 0; i < l->count(); ++i) rows << l->item(i)->text();
-    return rows;
-  }
+struct Rig : zav::testing::WindowRig {
   bool Offers(const PageRow& row, zav::IoRef ref) {
     for (int i = 0; i < row.model->Count(); ++i)
       if (row.model->RefAt(i) == ref) return true;

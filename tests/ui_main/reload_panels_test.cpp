@@ -15,10 +15,12 @@
 
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_main/sim_net.h"
+#include "tests/ui_main/window_rig.h"
 #include "ui/config_pages.h"
 #include "ui/io_selector_model.h"
 #include "ui/wmain.h"
 
+using zav::testing::Ctl;
 using zav::testing::FakeClock;
 using zav::testing::ScriptedEndpoint;
 using zav::testing::SimCtl;
@@ -26,42 +28,7 @@ using zav::testing::SimNet;
 
 namespace {
 
-constexpr zav::DeviceId Ctl(unsigned typeNumber, unsigned serial) {
-  return 0x30000000u | (typeNumber << 16) | serial;
-}
-
-struct Rig {
-  FakeClock clock;
-  ScriptedEndpoint ep{clock};
-  SimNet net{ep};
-  std::unique_ptr<TMainWin> win;
-  QStringList boxTexts;
-
-  Rig() {
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [this] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        boxTexts << box->text();
-        box->done(QMessageBox::Ok);
-      }
-    });
-    timer.start();
-  }
-  TMainWin& Start() {
-    win = std::make_unique<TMainWin>(ep, clock);
-    win->Timer().stop();
-    return *win;
-  }
-  template <class T>
-  T* W(const char* name) {
-    return win->findChild<T*>(QString::fromLatin1(name));
-  }
-  QStringList Rows(const char* list) {
-    QStringList rows;
-    auto* l = W<QListWidget>(list);
-    for (int i = 0; i < l->count(); ++i) rows << l->item(i)->text();
-    return rows;
-  }
+struct Rig : zav::testing::WindowRig {
   // The device lines the table holds, in display order: what a rebuilt list shows.
   QStringList TableLines() {
     QStringList lines;
@@ -75,9 +42,6 @@ struct Rig {
     for (int i = 0; i < c->count(); ++i) items << c->itemText(i);
     return items;
   }
-
- private:
-  QTimer timer;
 };
 
 }  // namespace
@@ -120,7 +84,7 @@ void ReloadPanelsTest::pollChangingOneLineShowsTheNewLine() {
   QCOMPARE(rig.Rows("DevListBox"), before);
   QCOMPARE(rig.Items("ReplCb"), QStringList());
   QVERIFY(!rig.W<QComboBox>("ReplCb")->isEnabled());
-  QCOMPARE(rig.boxTexts, QStringList());
+  QCOMPARE(rig.boxes.texts, QStringList());
 }
 
 void ReloadPanelsTest::anotherControllerWithAsManyDevicesShowsItsOwn() {
@@ -147,7 +111,7 @@ void ReloadPanelsTest::anotherControllerWithAsManyDevicesShowsItsOwn() {
   // The reader port is offered under the new reader's name.
   QVERIFY(items(pages.dRdRows[0].sel).contains(QStringLiteral("00055")));
   QVERIFY(!items(pages.dRdRows[0].sel).contains(QStringLiteral("00007")));
-  QCOMPARE(rig.boxTexts, QStringList());
+  QCOMPARE(rig.boxes.texts, QStringList());
 }
 
 void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
@@ -168,7 +132,7 @@ void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
   QCOMPARE(list->currentRow(), -1);
   QCOMPARE(list->verticalScrollBar()->value(), 0);
   QCOMPARE(w.Pages().DoorTc->currentIndex(), 0);
-  QCOMPARE(rig.boxTexts, QStringList());
+  QCOMPARE(rig.boxes.texts, QStringList());
 }
 
 QTEST_MAIN(ReloadPanelsTest)
