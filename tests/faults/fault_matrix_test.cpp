@@ -25,22 +25,20 @@
 #include "link/posix_udp.h"
 #include "link/udpdevset.h"
 #include "link/uerr.h"
-#include "tests/faults/sim_process.h"
+#include "tests/support/sim_process.h"
 
 namespace zav::faults {
 namespace {
 
 using namespace std::chrono_literals;
+using testnet::Env;
+using testnet::SimDump;
+using testnet::SimProcess;
 using Steady = std::chrono::steady_clock;
 
 // An attempt waits two receive windows of 200 ms, and a stray datagram that arrives late in
 // the second one buys one more window; beyond this something blocks that should not.
 constexpr double kAttemptBoundMs = 700;
-
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
 
 std::string Hex(const std::uint8_t* p, std::size_t n) {
   static const char* digits = "0123456789abcdef";

@@ -2,14 +2,9 @@
 // segment, eth1 on one without controllers that holds the default route. The binary runs in
 // NAME-tool1 and starts zavsim in NAME-ctl; the Fallback suite runs in NAME-br, which has no
 // IPv4 card at all. Environment: ZAV_NETNS (network name), ZAVSIM (path of the simulator).
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <ifaddrs.h>
-#include <sched.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -25,16 +20,15 @@
 #include "link/posix_udp.h"
 #include "link/udpdevset.h"
 #include "link/wire.h"
+#include "tests/support/sim_process.h"
 
 namespace zav {
 namespace {
 
 using namespace std::chrono_literals;
 
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
+using testnet::Env;
+using testnet::SimProcess;
 
 bool OnTestNetwork() {
   return geteuid() == 0 && !Env("ZAV_NETNS").empty();
@@ -48,83 +42,19 @@ std::vector<BroadcastInterface> CardsHere() {
   return cards;
 }
 
-// zavsim in the controller namespace, asked over its control socket.
-class Simulator {
- public:
-  bool Start() {
-    const std::string net = Env("ZAV_NETNS"), bin = Env("ZAVSIM");
-    if (net.empty() || bin.empty()) return false;
-    sock_ = "/tmp/zavsim-" + net + "-" + std::to_string(getpid()) + ".sock";
-    std::vector<std::string> args{"ip",         "netns",     "exec", net + "-ctl", bin,
-                                  "--no-stdin", "--control", sock_,  "--seed",     "7"};
-    pid_ = fork();
-    if (pid_ == 0) {
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execvp(argv[0], argv.data());
-      _exit(127);
-    }
-    for (int i = 0; i < 100; ++i) {
-      if (Ask("ping") == "ok\n") return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
+// Printed name -> dotted address of every controller (class nibble 3) the simulator holds.
+std::map<std::string, std::string> Controllers(SimProcess& sim) {
+  std::map<std::string, std::string> out;
+  std::istringstream in(sim.Ask("dump"));
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream l(line);
+    std::string tag, name, id, ip;
+    l >> tag >> name >> id >> ip;
+    if (tag != "DEV" || id.rfind("id=0x3", 0) != 0 || ip.rfind("ip=", 0) != 0) continue;
+    out[name] = ip.substr(3);
   }
-
-  void Stop() {
-    if (pid_ <= 0) return;
-    Ask("quit");
-    for (int i = 0; i < 40 && waitpid(pid_, nullptr, WNOHANG) != pid_; ++i)
-      std::this_thread::sleep_for(50ms);
-    if (kill(pid_, 0) == 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
-    unlink(sock_.c_str());
-  }
-
-  std::string Ask(const std::string& line) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un a{};
-    a.sun_family = AF_UNIX;
-    std::strncpy(a.sun_path, sock_.c_str(), sizeof a.sun_path - 1);
-    std::string out;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-      const std::string l = line + "\n";
-      if (write(fd, l.data(), l.size()) == static_cast<ssize_t>(l.size())) {
-        char buf[65536];
-        while (!(out == "ok\n" || out.ends_with("END\n") ||
-                 (out.rfind("error:", 0) == 0 && out.back() == '\n'))) {
-          const ssize_t n = read(fd, buf, sizeof buf);
-          if (n <= 0) break;
-          out.append(buf, static_cast<std::size_t>(n));
-        }
-      }
-    }
-    close(fd);
-    return out;
-  }
-
-  // Printed name -> dotted address of every simulated controller (class nibble 3).
-  std::map<std::string, std::string> Controllers() {
-    std::map<std::string, std::string> out;
-    std::istringstream in(Ask("dump"));
-    for (std::string line; std::getline(in, line);) {
-      std::istringstream l(line);
-      std::string tag, name, id, ip;
-      l >> tag >> name >> id >> ip;
-      if (tag != "DEV" || id.rfind("id=0x3", 0) != 0 || ip.rfind("ip=", 0) != 0) continue;
-      out[name] = ip.substr(3);
-    }
-    return out;
-  }
-
- private:
-  std::string sock_;
-  pid_t pid_ = -1;
-};
+  return out;
+}
 
 // An endpoint whose socket lives in another namespace of the test network: a thread enters it
 // only to create the socket.
@@ -132,8 +62,7 @@ std::unique_ptr<PosixUdpEndpoint> EndpointIn(const std::string& ns) {
   std::unique_ptr<PosixUdpEndpoint> ep;
   std::string error;
   std::thread([&] {
-    const int fd = open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || setns(fd, CLONE_NEWNET) != 0) {
+    if (!testnet::EnterNetns(ns)) {
       error = "cannot enter " + ns;
     } else {
       try {
@@ -142,7 +71,6 @@ std::unique_ptr<PosixUdpEndpoint> EndpointIn(const std::string& ns) {
         error = e.what();
       }
     }
-    if (fd >= 0) close(fd);
   }).join();
   if (!ep) ADD_FAILURE() << error;
   return ep;
@@ -160,8 +88,9 @@ class TwoSegments : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!OnTestNetwork()) return;
-    sim = new Simulator;
-    if (!sim->Start()) {
+    sim = new SimProcess;
+    // No datagram log: nothing here reads it.
+    if (!sim->Start(Env("ZAV_NETNS"), Env("ZAVSIM"), {"--seed", "7"}, false)) {
       sim->Stop();
       delete sim;
       sim = nullptr;
@@ -184,7 +113,7 @@ class TwoSegments : public ::testing::Test {
     Drain(*ep);
   }
 
-  static inline Simulator* sim = nullptr;
+  static inline SimProcess* sim = nullptr;
   static inline PosixUdpEndpoint* ep = nullptr;
   static inline SystemClock clock;
 };
@@ -210,7 +139,7 @@ TEST_F(TwoSegments, TheLimitedBroadcastAloneMissesTheControllers) {
 }
 
 TEST_F(TwoSegments, SearchFindsEveryControllerBehindTheCableCard) {
-  const auto expected = sim->Controllers();
+  const auto expected = Controllers(*sim);
   ASSERT_GE(expected.size(), 2u);
   UdpDevSet set;
   set.Search();

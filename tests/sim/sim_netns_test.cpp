@@ -1,13 +1,8 @@
 // The link against zavsim across the namespace network of scripts/netns. This binary runs in
 // the first tool namespace (NAME-tool1); each suite starts its own zavsim in NAME-ctl.
 // Environment: ZAV_NETNS (network name), ZAVSIM (path of the simulator).
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,124 +19,15 @@
 #include "link/posix_udp.h"
 #include "link/udpdevset.h"
 #include "link/uerr.h"
+#include "tests/support/sim_process.h"
 
 namespace zav {
 namespace {
 
 using namespace std::chrono_literals;
 
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-// One zavsim process in the controller namespace, driven over its control socket.
-class Simulator {
- public:
-  bool Start(const std::vector<std::string>& extraArgs) {
-    net_ = Env("ZAV_NETNS");
-    const std::string bin = Env("ZAVSIM");
-    if (net_.empty() || bin.empty()) return false;
-    sock_ = "/tmp/zavsim-" + net_ + "-" + std::to_string(getpid()) + ".sock";
-    log_ = "/tmp/zavsim-" + net_ + "-" + std::to_string(getpid()) + ".log";
-    std::vector<std::string> args{"ip",    "netns",      "exec",      net_ + "-ctl",
-                                  bin,     "--no-stdin", "--control", sock_,
-                                  "--log", log_,         "--seed",    "7"};
-    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    pid_ = fork();
-    if (pid_ == 0) {
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execvp(argv[0], argv.data());
-      _exit(127);
-    }
-    for (int i = 0; i < 100; ++i) {
-      if (Ask("ping") == "ok\n") return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
-  }
-
-  // Asks zavsim to quit and checks that it ended cleanly (a sanitizer report exits non-zero).
-  void Stop() {
-    if (pid_ <= 0) return;
-    Ask("quit");
-    int status = 0;
-    bool ended = false;
-    for (int i = 0; i < 40 && !ended; ++i) {
-      ended = waitpid(pid_, &status, WNOHANG) == pid_;
-      if (!ended) std::this_thread::sleep_for(50ms);
-    }
-    if (!ended) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      ADD_FAILURE() << "zavsim did not quit";
-    } else {
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "zavsim status " << status;
-    }
-    pid_ = -1;
-    unlink(sock_.c_str());
-  }
-
-  // Sends one control line; the answer ends with "END", "ok" or an error line.
-  std::string Ask(const std::string& line) {
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un a{};
-    a.sun_family = AF_UNIX;
-    std::strncpy(a.sun_path, sock_.c_str(), sizeof a.sun_path - 1);
-    std::string out;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-      std::string l = line + "\n";
-      if (write(fd, l.data(), l.size()) == static_cast<ssize_t>(l.size())) {
-        char buf[65536];
-        while (!(out == "ok\n" || out.rfind("error:", 0) == 0 || out.ends_with("END\n"))) {
-          ssize_t n = read(fd, buf, sizeof buf);
-          if (n <= 0) break;
-          out.append(buf, static_cast<std::size_t>(n));
-          if (out.rfind("error:", 0) == 0 && out.back() != '\n') continue;
-        }
-      }
-    }
-    close(fd);
-    return out;
-  }
-
-  // DEV lines by printed name (key=value fields), and BLOCK images by "name kind index".
-  struct DumpData {
-    std::map<std::string, std::map<std::string, std::string>> dev;
-    std::map<std::string, std::string> block;
-    std::map<std::string, std::vector<std::string>> bus;  // "pos id attr"
-  };
-  DumpData Dump() {
-    DumpData d;
-    std::istringstream in(Ask("dump"));
-    for (std::string line; std::getline(in, line);) {
-      std::istringstream l(line);
-      std::string tag, name;
-      l >> tag >> name;
-      if (tag == "DEV") {
-        for (std::string kv; l >> kv;) {
-          auto eq = kv.find('=');
-          if (eq != std::string::npos) d.dev[name][kv.substr(0, eq)] = kv.substr(eq + 1);
-        }
-      } else if (tag == "BLOCK") {
-        std::string kind, index, hex;
-        l >> kind >> index >> hex;
-        d.block[name + " " + kind + " " + index] = hex;
-      } else if (tag == "BUS") {
-        std::string rest;
-        std::getline(l, rest);
-        d.bus[name].push_back(rest.substr(1));
-      }
-    }
-    return d;
-  }
-
- private:
-  std::string net_, sock_, log_;
-  pid_t pid_ = -1;
-};
+using testnet::Env;
+using testnet::SimProcess;
 
 std::string Hex(const std::uint8_t* p, std::size_t n) {
   std::string s;
@@ -157,13 +43,11 @@ std::string Hex(const std::uint8_t* p, std::size_t n) {
 // list it touches (the tool's endpoint, its broadcast) belongs to that host.
 void RunIn(const std::string& ns, const std::function<void()>& fn) {
   std::thread([&] {
-    int fd = open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || setns(fd, CLONE_NEWNET) != 0) {
+    if (!testnet::EnterNetns(ns)) {
       ADD_FAILURE() << "cannot enter " << ns;
     } else {
       fn();
     }
-    if (fd >= 0) close(fd);
   }).join();
 }
 
@@ -182,13 +66,21 @@ class SimNet : public ::testing::Test {
   static void StartSim(const std::vector<std::string>& args) {
     if (geteuid() != 0 || Env("ZAV_NETNS").empty())
       GTEST_SKIP() << "needs root and the test network";
-    sim = new Simulator;
-    ASSERT_TRUE(sim->Start(args)) << "zavsim did not come up";
+    sim = new SimProcess;
+    std::vector<std::string> seeded{"--seed", "7"};
+    seeded.insert(seeded.end(), args.begin(), args.end());
+    ASSERT_TRUE(sim->Start(Env("ZAV_NETNS"), Env("ZAVSIM"), seeded)) << "zavsim did not come up";
     ep = new PosixUdpEndpoint();
     Link::Use(ep, &clock);
   }
   static void TearDownTestSuite() {
-    if (sim) sim->Stop();
+    // A sanitizer report in zavsim shows only as a non-zero exit; its log is kept either way.
+    if (sim && !sim->Stop(true)) {
+      if (!sim->quitInTime())
+        ADD_FAILURE() << "zavsim did not quit";
+      else
+        ADD_FAILURE() << "zavsim status " << sim->status();
+    }
     delete sim;
     sim = nullptr;
     Link::Use(nullptr, nullptr);
@@ -204,7 +96,7 @@ class SimNet : public ::testing::Test {
     return nullptr;
   }
 
-  static inline Simulator* sim = nullptr;
+  static inline SimProcess* sim = nullptr;
   static inline PosixUdpEndpoint* ep = nullptr;
   static inline SystemClock clock;
 };
@@ -374,9 +266,9 @@ class Blocks : public SimNet {
     ASSERT_EQ(n, static_cast<int>(8 + len));
     EXPECT_EQ(back[0], kind);
     EXPECT_EQ(Hex(back + 8, len), Hex(rec.data(), len)) << int(kind) << "/" << int(index);
-    EXPECT_EQ(
-        sim->Dump().block[DevName(d.id) + " " + std::to_string(kind) + " " + std::to_string(index)],
-        Hex(rec.data(), len));
+    EXPECT_EQ(sim->Dump()
+                  .blocks[DevName(d.id) + " " + std::to_string(kind) + " " + std::to_string(index)],
+              Hex(rec.data(), len));
   }
 };
 
@@ -419,7 +311,7 @@ TEST_F(Blocks, RefusedWriteRaisesNoAckAndStoresNothing) {
   UdpDev* d = Find(set, "K102_00101");
   ASSERT_NE(d, nullptr);
   d->EnsureSession();
-  const std::string before = sim->Dump().block["K102_00101 1 0"];
+  const std::string before = sim->Dump().blocks["K102_00101 1 0"];
   std::uint8_t shortRec[10] = {1, 2, 3};
   try {
     d->WriteConfig(1, 0, shortRec, sizeof shortRec);
@@ -428,7 +320,7 @@ TEST_F(Blocks, RefusedWriteRaisesNoAckAndStoresNothing) {
     EXPECT_EQ(e.code, NoAck);
     EXPECT_EQ(e.cmd, 'c');
   }
-  EXPECT_EQ(sim->Dump().block["K102_00101 1 0"], before);
+  EXPECT_EQ(sim->Dump().blocks["K102_00101 1 0"], before);
 }
 
 TEST_F(Blocks, ReplaceThenDeleteInactive) {

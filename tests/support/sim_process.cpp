@@ -1,5 +1,7 @@
-#include "tests/faults/sim_process.h"
+#include "tests/support/sim_process.h"
 
+#include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -7,20 +9,36 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <thread>
 
-namespace zav::faults {
+namespace zav::testnet {
 
 using namespace std::chrono_literals;
 
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+bool EnterNetns(const std::string& ns) {
+  const int fd = open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool entered = setns(fd, CLONE_NEWNET) == 0;
+  close(fd);
+  return entered;
+}
+
 bool SimProcess::Start(const std::string& net, const std::string& bin,
-                       const std::vector<std::string>& args) {
-  sock_ = "/tmp/zavsim-faults-" + net + "-" + std::to_string(getpid()) + ".sock";
-  log_ = "/tmp/zavsim-faults-" + net + "-" + std::to_string(getpid()) + ".log";
-  std::vector<std::string> argv{"ip",         "netns",     "exec", net + "-ctl", bin,
-                                "--no-stdin", "--control", sock_,  "--log",      log_};
+                       const std::vector<std::string>& args, bool withLog) {
+  const std::string stem = "/tmp/zavsim-" + net + "-" + std::to_string(getpid());
+  sock_ = stem + ".sock";
+  log_ = withLog ? stem + ".log" : "";
+  std::vector<std::string> argv{"ip", "netns",      "exec",      net + "-ctl",
+                                bin,  "--no-stdin", "--control", sock_};
+  if (withLog) argv.insert(argv.end(), {"--log", log_});
   argv.insert(argv.end(), args.begin(), args.end());
   pid_ = fork();
   if (pid_ == 0) {
@@ -57,10 +75,12 @@ bool SimProcess::Stop(bool keepLog) {
     waitpid(pid_, &status, 0);
   }
   pid_ = -1;
+  quitInTime_ = ended;
+  status_ = status;
   unlink(sock_.c_str());
   const bool clean = ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   // The datagram log stays for a failed run, to be looked at.
-  if (clean && !keepLog) unlink(log_.c_str());
+  if (clean && !keepLog && !log_.empty()) unlink(log_.c_str());
   return clean;
 }
 
@@ -120,4 +140,4 @@ SimDump SimProcess::Dump() {
   return d;
 }
 
-}  // namespace zav::faults
+}  // namespace zav::testnet
