@@ -134,22 +134,13 @@ void SendOnEach(const std::vector<BroadcastInterface>& interfaces,
   if (!anySent && first) std::rethrow_exception(first);
 }
 
-void PosixUdpEndpoint::SendOutOf(const BroadcastInterface& card, std::uint16_t port,
-                                 const std::uint8_t* data, std::size_t len) {
-  const unsigned index = ::if_nametoindex(card.name.c_str());
-  if (index == 0) {
-    const int err = errno;
-    throw std::system_error(err, std::generic_category(), "if_nametoindex " + card.name);
-  }
+long SendWithPktInfo(int fd, std::uint32_t toIp, std::uint16_t toPort, const std::uint8_t* data,
+                     std::size_t len, int ifindex, std::uint32_t fromIp) {
   sockaddr_in to{};
   to.sin_family = AF_INET;
-  to.sin_port = htons(port);
-  to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+  to.sin_port = htons(toPort);
+  to.sin_addr.s_addr = htonl(toIp);
   iovec iov{const_cast<std::uint8_t*>(data), len};
-  // IP_PKTINFO chooses the card and the source address of this one datagram only, without
-  // binding the socket to a device (which would need privileges and would stop its replies
-  // from the other cards). A limited broadcast also reaches controllers whose own address is
-  // outside the card's subnet, which a subnet broadcast would not.
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
   msghdr msg{};
   msg.msg_name = &to;
@@ -163,11 +154,27 @@ void PosixUdpEndpoint::SendOutOf(const BroadcastInterface& card, std::uint16_t p
   cm->cmsg_type = IP_PKTINFO;
   cm->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
   in_pktinfo info{};
-  info.ipi_ifindex = static_cast<int>(index);
-  info.ipi_spec_dst.s_addr = htonl(card.addr);
+  info.ipi_ifindex = ifindex;
+  info.ipi_spec_dst.s_addr = htonl(fromIp);
   std::memcpy(CMSG_DATA(cm), &info, sizeof info);
+  return ::sendmsg(fd, &msg, 0);
+}
+
+void PosixUdpEndpoint::SendOutOf(const BroadcastInterface& card, std::uint16_t port,
+                                 const std::uint8_t* data, std::size_t len) {
+  const unsigned index = ::if_nametoindex(card.name.c_str());
+  if (index == 0) {
+    const int err = errno;
+    throw std::system_error(err, std::generic_category(), "if_nametoindex " + card.name);
+  }
+  // IP_PKTINFO chooses the card and the source address of this one datagram only, without
+  // binding the socket to a device (which would need privileges and would stop its replies
+  // from the other cards). A limited broadcast also reaches controllers whose own address is
+  // outside the card's subnet, which a subnet broadcast would not.
   for (;;) {
-    if (::sendmsg(fd_, &msg, 0) >= 0) return;
+    if (SendWithPktInfo(fd_, INADDR_BROADCAST, port, data, len, static_cast<int>(index),
+                        card.addr) >= 0)
+      return;
     const int err = errno;
     if (err != EINTR) throw std::system_error(err, std::generic_category(), "sendmsg " + card.name);
   }

@@ -59,4 +59,10 @@ class SystemClock : public Clock {
   std::uint32_t UtcSeconds() override;
 };
 
+// Sends one datagram from fd with IP_PKTINFO choosing, for this datagram only, the outgoing
+// card (ifindex; 0 lets routing choose) and the source address (host order). Addresses are in
+// host order. Returns what sendmsg returns, with errno as it leaves it.
+long SendWithPktInfo(int fd, std::uint32_t toIp, std::uint16_t toPort, const std::uint8_t* data,
+                     std::size_t len, int ifindex, std::uint32_t fromIp);
+
 }  // namespace zav

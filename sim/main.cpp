@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "link/posix_udp.h"
 #include "sim/scenario.h"
 
 namespace {
@@ -100,27 +101,8 @@ int OpenControl(const std::string& path) {
 
 // Sends from the controller's own address: ipi_spec_dst picks the source of the datagram.
 bool SendFrom(int fd, const Outgoing& o) {
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(o.to.port);
-  to.sin_addr.s_addr = htonl(o.to.ip);
-  iovec iov{const_cast<std::uint8_t*>(o.bytes.data()), o.bytes.size()};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-  msghdr msg{};
-  msg.msg_name = &to;
-  msg.msg_namelen = sizeof to;
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  msg.msg_control = control;
-  msg.msg_controllen = sizeof control;
-  cmsghdr* cm = CMSG_FIRSTHDR(&msg);
-  cm->cmsg_level = IPPROTO_IP;
-  cm->cmsg_type = IP_PKTINFO;
-  cm->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-  in_pktinfo pi{};
-  pi.ipi_spec_dst.s_addr = htonl(o.from);
-  std::memcpy(CMSG_DATA(cm), &pi, sizeof pi);
-  return sendmsg(fd, &msg, 0) == static_cast<ssize_t>(o.bytes.size());
+  return zav::SendWithPktInfo(fd, o.to.ip, o.to.port, o.bytes.data(), o.bytes.size(), 0, o.from) ==
+         static_cast<long>(o.bytes.size());
 }
 
 // Client side of the control channel: sends one line, prints the answer. Returns 0 unless the
