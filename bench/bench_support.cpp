@@ -67,10 +67,16 @@ int SimEndpoint::Receive(std::uint8_t* buf, std::size_t cap, int waitMs, std::st
 
 void RecordingEndpoint::Send(const std::string& addr, std::uint16_t port, const std::uint8_t* data,
                              std::size_t len) {
-  if (recording) log.push_back(Exchange{std::vector<std::uint8_t>(data, data + len), addr, -1});
   const std::uint64_t t0 = MonoNs();
+  if (recording) {
+    if (firstSendNs == 0) firstSendNs = t0;
+    if (lastReturnNs != 0) betweenNs += t0 - lastReturnNs;
+  }
   inner_.Send(addr, port, data, len);
-  socketNs += MonoNs() - t0;
+  const std::uint64_t t1 = MonoNs();
+  socketNs += t1 - t0;
+  // The copy kept for the log falls in the wait for the reply, outside the tool's own time.
+  if (recording) log.push_back(Exchange{std::vector<std::uint8_t>(data, data + len), addr, -1});
 }
 
 void RecordingEndpoint::Broadcast(std::uint16_t port, const std::uint8_t* data, std::size_t len) {
@@ -85,7 +91,9 @@ int RecordingEndpoint::Receive(std::uint8_t* buf, std::size_t cap, int waitMs,
                                std::string& fromAddr, std::uint16_t& fromPort) {
   const std::uint64_t t0 = MonoNs();
   const int n = inner_.Receive(buf, cap, waitMs, fromAddr, fromPort);
-  socketNs += MonoNs() - t0;
+  const std::uint64_t t1 = MonoNs();
+  socketNs += t1 - t0;
+  if (recording) lastReturnNs = t1;
   if (n >= 0 && recording) {
     arrivals.push_back(MonoNs());
     if (!log.empty() && log.back().replyLen < 0) log.back().replyLen = n;

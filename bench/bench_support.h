@@ -77,6 +77,9 @@ class RecordingEndpoint : public UdpEndpoint {
   bool recording = true;
   // Wall time spent inside the wrapped endpoint's Send and Receive.
   std::uint64_t socketNs = 0;
+  // While recording: when the first send began and when the last receive returned (0: none),
+  // and the time between a receive returning and the next send beginning, summed.
+  std::uint64_t firstSendNs = 0, lastReturnNs = 0, betweenNs = 0;
 
  private:
   UdpEndpoint& inner_;

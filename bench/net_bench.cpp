@@ -83,12 +83,18 @@ class BareLoop {
     d.sin_family = AF_INET;
     d.sin_port = htons(zav::kPort);
     inet_pton(AF_INET, to.c_str(), &d.sin_addr);
+    const std::uint64_t t0 = MonoNs();
     if (sendto(fd_, req.data(), req.size(), 0, reinterpret_cast<sockaddr*>(&d), sizeof d) < 0)
       return -1;
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, 300) <= 0) return -1;
-    return static_cast<int>(recv(fd_, reply, zav::kRecvBuffer, 0));
+    const int n = static_cast<int>(recv(fd_, reply, zav::kRecvBuffer, 0));
+    socketNs += MonoNs() - t0;
+    return n;
   }
+
+  // Wall time inside sendto, poll and recv.
+  std::uint64_t socketNs = 0;
 
   std::vector<int> Replay(const std::vector<Exchange>& log) {
     return replayer_.Replay(log, [this](const std::string& to, const std::vector<std::uint8_t>& req,
@@ -218,7 +224,10 @@ int RunLoad(int runs) {
 
   BareLoop bare;
   if (!bare.ok()) return 1;
-  std::vector<double> toolMs, floorMs, socketMs, cpuMs;
+  std::vector<double> toolMs, floorMs, socketMs, cpuMs, bareSocketMs;
+  // The tool's time outside socket calls: before its first send, between a reply and the next
+  // send, after the last reply.
+  std::vector<double> beforeMs, betweenMs, afterMs;
   std::vector<double> handlerMs;  // SelectEthDev alone, before the events and repaint
   std::vector<Exchange> lastLog;
   std::string differs;
@@ -228,6 +237,7 @@ int RunLoad(int runs) {
     rec.log.clear();
     rec.recording = true;
     rec.socketNs = 0;
+    rec.firstSendNs = rec.lastReturnNs = rec.betweenNs = 0;
     PaintTally tally;
     if (r == runs - 1) BenchApplication::tally = &tally;
     const double c0 = ThreadCpuSeconds();
@@ -235,7 +245,11 @@ int RunLoad(int runs) {
     win.SelectEthDev();
     handlerMs.push_back(Ms(MonoNs() - t0));
     Settle();
-    toolMs.push_back(Ms(MonoNs() - t0));
+    const std::uint64_t t1 = MonoNs();
+    toolMs.push_back(Ms(t1 - t0));
+    beforeMs.push_back(Ms(rec.firstSendNs - t0));
+    betweenMs.push_back(Ms(rec.betweenNs));
+    afterMs.push_back(Ms(t1 - rec.lastReturnNs));
     cpuMs.push_back((ThreadCpuSeconds() - c0) * 1e3);
     BenchApplication::tally = nullptr;
     if (r == runs - 1)
@@ -250,9 +264,11 @@ int RunLoad(int runs) {
     lastLog = rec.log;
 
     win.CloseSessions();
+    bare.socketNs = 0;
     t0 = MonoNs();
     const std::vector<int> lens = bare.Replay(rec.log);
     floorMs.push_back(Ms(MonoNs() - t0));
+    bareSocketMs.push_back(Ms(bare.socketNs));
     bare.CloseSession(dev.id, addr);
     if (lens.size() != rec.log.size()) {
       std::fprintf(stderr, "load: the bare loop got %zu of %zu replies\n", lens.size(),
@@ -295,6 +311,10 @@ int RunLoad(int runs) {
       "the bare loop), the events and repaint after it %.3f ms\n",
       Median(socketMs), tool - Median(socketMs), Median(cpuMs), Median(handlerMs),
       Median(handlerMs) / floor, tool - Median(handlerMs));
+  std::printf(
+      "load: the tool's own time: %.3f ms before the first send, %.3f ms between the replies "
+      "and the next sends, %.3f ms after the last reply; the bare loop's own time %.3f ms\n",
+      Median(beforeMs), Median(betweenMs), Median(afterMs), floor - Median(bareSocketMs));
   std::printf("load: the repaint of the last selection: %s\n", lastPaints.c_str());
   std::printf(
       "load: a repaint of everything a selection can change costs %.3f ms for the whole "
