@@ -12,6 +12,7 @@
 
 #include "config/bus_device_table.h"
 #include "config/io_ref.h"
+#include "config/time_text.h"
 #include "link/udpdevset.h"
 #include "ui/io_selector_model.h"
 
@@ -96,10 +97,14 @@ void TConfigPages::FillRow(PageRow& row, std::uint16_t current, int filter, std:
     int n = 0;
     if (current != zav::kNone) out[n++] = current;
     out[n++] = zav::kNone;
-    for (int i = 0; i < freeCount_[k]; ++i) {
-      const std::uint16_t r = freePoints_[k][static_cast<std::size_t>(i)];
-      if (f == zav::ChoiceFilter::None || zav::RefDevice(r) == wanted) out[n++] = r;
+    const std::uint16_t* free = freePoints_[k].data();
+    if (f == zav::ChoiceFilter::None) {
+      // Most rows take the whole free list: one block copy instead of a test per point.
+      std::copy_n(free, freeCount_[k], out + n);
+      return n + freeCount_[k];
     }
+    for (int i = 0; i < freeCount_[k]; ++i)
+      if (zav::RefDevice(free[i]) == wanted) out[n++] = free[i];
     return n;
   });
   row.sel->setCurrentIndex(0);
@@ -107,6 +112,15 @@ void TConfigPages::FillRow(PageRow& row, std::uint16_t current, int filter, std:
     row.cb->setEnabled(zav::NcEnabled(table_, kind, current));
     row.cb->setChecked(zav::NcChecked(kind, current));
   }
+}
+
+void TConfigPages::ShowTime(QLineEdit* edit, int halfSeconds) {
+  const QString text = QString::fromStdString(zav::TimeText(halfSeconds));
+  // Setting the same text again would still relayout and repaint the edit.
+  if (edit->text() != text)
+    edit->setText(text);
+  else
+    edit->setModified(false);
 }
 
 bool TConfigPages::InstallationMode() const {

@@ -159,6 +159,8 @@ class TConfigPages : public QTabWidget {
   static void NameRow(PageRow& row, const QString& group);
   // Refills a row's selector with the choice list of current and shows item 0.
   void FillRow(PageRow& row, std::uint16_t current, int filter, std::uint16_t sameAs = 0xFFFF);
+  // Shows a time as read from the controller, as not typed by the user.
+  static void ShowTime(QLineEdit* edit, int halfSeconds);
   bool InstallationMode() const;
   // The selected passage when it is one of the configuration's, else -1.
   int EditedPassage() const;

@@ -144,8 +144,7 @@ void TConfigPages::FillLiftPage() {
   for (int i = 3; i < 8; ++i) FillRow(lInRows[i], lift_.inputs[i], none);
   for (int r = 0; r < 4; ++r) FillRow(lRdRows[r], lift_.readers[r], none);
   // A time being typed survives a refill by the poll; it is taken in when the edit is left.
-  if (!LiftTimEd->isModified())
-    LiftTimEd->setText(QString::fromStdString(zav::TimeText(lift_.params.unlockTime)));
+  if (!LiftTimEd->isModified()) ShowTime(LiftTimEd, lift_.params.unlockTime);
   filling = wasFilling;
 }
 

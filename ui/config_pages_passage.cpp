@@ -269,10 +269,8 @@ void TConfigPages::FillPassagePage() {
   FullTimCb->setChecked(ps.params.FullBoltPulse());
   const int type = ps.params.PassageType();
   TypeCb->setCurrentIndex(type <= 4 ? type : -1);
-  if (!(samePassage && RygTimEd->isModified()))
-    RygTimEd->setText(QString::fromStdString(zav::TimeText(ps.params.boltTime)));
-  if (!(samePassage && OpenTimEd->isModified()))
-    OpenTimEd->setText(QString::fromStdString(zav::TimeText(ps.params.openTime)));
+  if (!(samePassage && RygTimEd->isModified())) ShowTime(RygTimEd, ps.params.boltTime);
+  if (!(samePassage && OpenTimEd->isModified())) ShowTime(OpenTimEd, ps.params.openTime);
   filling = wasFilling;
 }
 

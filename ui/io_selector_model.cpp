@@ -66,6 +66,8 @@ bool IoSelectorModel::Commit(int n) {
     endResetModel();
     return true;
   }
+  // The same items: the common case of a refill by the poll or by reselecting the controller.
+  if (n == count_ && std::equal(next, next + n, refs_.begin())) return false;
   // Otherwise a choice elsewhere on the page took or gave back a point: only the rows that
   // differ are removed and inserted, which leaves the shown item, and the selector's picture,
   // as they are.
