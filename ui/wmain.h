@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -94,4 +95,7 @@ class TMainWin : public QWidget, public PagesHost {
   QTimer* UDPTimer = nullptr;
   bool tickRunning = false;   // no tick starts while another is suspended in an error box
   bool ethMouseDown = false;  // a mouse gesture on EthLstBox is in progress
+  // What the lines of DevListBox were made from (LineKey per row), and how many there are.
+  std::array<std::uint64_t, zav::kMaxBusDevices> shownLineKeys_{};
+  int shownLines_ = -1;
 };

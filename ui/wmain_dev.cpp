@@ -17,6 +17,13 @@ namespace {
 QString Text(const std::string& utf8) {
   return QString::fromStdString(utf8);
 }
+
+// Everything a device line is made of: the identifier, the state flags and the suffix number.
+std::uint64_t LineKey(const zav::BusDeviceTable& table, int pos) {
+  if (pos < 0 || pos >= zav::kMaxBusDevices) return ~std::uint64_t{0};
+  const zav::BusDevice& d = table.devices[static_cast<std::size_t>(pos)];
+  return (std::uint64_t{d.id} << 16) | (std::uint64_t{d.state} << 8) | d.suffixNo;
+}
 }  // namespace
 
 void TMainWin::FillDevList() {
@@ -34,11 +41,18 @@ void TMainWin::FillDevList() {
   // fresh one would: no current row, scrolled to its top.
   QListWidget* list = ui->DevListBox;
   const int lines = std::min(n, zav::kMaxBusDevices);
+  // Formatting every line again is most of the cost of a reselection or a tick that changed
+  // nothing, so the lines are remade only when what they are made of differs.
+  std::array<std::uint64_t, zav::kMaxBusDevices> keys{};
+  for (int i = 0; i < lines; ++i)
+    keys[static_cast<std::size_t>(i)] = LineKey(table, table.order[i]);
+  const bool sameLines = list->count() == lines && shownLines_ == lines &&
+                         std::equal(keys.begin(), keys.begin() + lines, shownLineKeys_.begin());
   if (list->count() != lines) {
     list->clear();
     for (int i = 0; i < lines; ++i) list->addItem(Text(table.DeviceLine(table.order[i])));
   } else {
-    for (int i = 0; i < lines; ++i) {
+    for (int i = 0; i < lines && !sameLines; ++i) {
       const QString line = Text(table.DeviceLine(table.order[i]));
       QListWidgetItem* item = list->item(i);
       if (item->text() != line) item->setText(line);
@@ -46,6 +60,8 @@ void TMainWin::FillDevList() {
     list->setCurrentItem(nullptr);
     list->scrollToTop();
   }
+  shownLineKeys_ = keys;
+  shownLines_ = lines;
 
   ui->DelLostBtn->setEnabled(table.HasInactive());
 
