@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
-#include <vector>
 
 #include "link/link.h"
 #include "link/udpdev.h"
@@ -51,18 +50,20 @@ int UdpDev::Exchange(const std::uint8_t* request, std::size_t len, const std::ui
 int UdpDev::Command(char letter, const std::uint8_t* payload, std::size_t n, std::size_t max,
                     std::uint8_t* out) {
   CheckPayload(payload, n);
-  std::vector<std::uint8_t> frame(n + kPlainOverhead);
-  const std::size_t len = BuildPlainFrame(letter, id, payload, n, frame.data());
-  std::vector<std::uint8_t> reply(kRecvBuffer);
+  // Both buffers live on the stack: a command runs for every poll and every block read, and
+  // neither needs clearing (the frame is written whole, a reply is read only up to its length).
+  std::uint8_t frame[kRecvBuffer];
+  const std::size_t len = BuildPlainFrame(letter, id, payload, n, frame);
+  std::uint8_t reply[kRecvBuffer];
   const int attempts = available ? kAttempts : 1;
   for (int a = 0; a < attempts; ++a) {
-    const int r = Exchange(frame.data(), len, frame.data(), 0, reply.data());
+    const int r = Exchange(frame, len, frame, 0, reply);
     if (r < static_cast<int>(kPlainOverhead)) continue;
     const auto rl = static_cast<std::size_t>(r);
     // A damaged reply is not an answer: the same frame goes out again.
-    if (FrameCrc(reply.data(), rl - 4) != GetU32(reply.data() + rl - 4)) continue;
+    if (FrameCrc(reply, rl - 4) != GetU32(reply + rl - 4)) continue;
     const std::size_t m = rl - kPlainOverhead;
-    if (max > 0 && m > 0) std::memcpy(out, reply.data() + 8, std::min(m, max));
+    if (max > 0 && m > 0) std::memcpy(out, reply + 8, std::min(m, max));
     return static_cast<int>(m);
   }
   return 0;
@@ -75,22 +76,22 @@ int UdpDev::SignedCommand(char letter, const std::uint8_t* payload, std::size_t 
   const int attempts = available && session ? kAttempts : 1;
   // Keyed once per command: retries reuse the same key.
   sig.aes.SetKey(key, sizeof key);
-  std::vector<std::uint8_t> frame(n + kSignedOverhead);
-  const std::size_t len = BuildSignedFrameBody(id, 0, letter, payload, n, frame.data());
-  std::vector<std::uint8_t> reply(kRecvBuffer);
+  std::uint8_t frame[kRecvBuffer];
+  const std::size_t len = BuildSignedFrameBody(id, 0, letter, payload, n, frame);
+  std::uint8_t reply[kRecvBuffer];
   std::uint8_t check[kSignatureLen];
   for (int a = 0; a < attempts; ++a) {
     ++seq;  // wraps 65535 -> 0 as a 16-bit field
-    PutU16(frame.data() + 8, seq);
-    FrameSignature(sig, frame.data(), n + 11, frame.data() + n + 11);
-    const int r = Exchange(frame.data(), len, kSignedTag, letter, reply.data());
+    PutU16(frame + 8, seq);
+    FrameSignature(sig, frame, n + 11, frame + n + 11);
+    const int r = Exchange(frame, len, kSignedTag, letter, reply);
     if (r < static_cast<int>(kSignedOverhead)) continue;
     const auto rl = static_cast<std::size_t>(r);
-    FrameSignature(sig, reply.data(), rl - kSignatureLen, check);
-    if (std::memcmp(check, reply.data() + rl - kSignatureLen, kSignatureLen) != 0)
+    FrameSignature(sig, reply, rl - kSignatureLen, check);
+    if (std::memcmp(check, reply + rl - kSignatureLen, kSignatureLen) != 0)
       throw UErr{this, BadSignature, letter};
     const std::size_t m = rl - kSignedOverhead;
-    if (max > 0 && m > 0) std::memcpy(out, reply.data() + 11, std::min(m, max));
+    if (max > 0 && m > 0) std::memcpy(out, reply + 11, std::min(m, max));
     if (m > max) throw UErr{this, ReplyTooLong, letter};
     return static_cast<int>(m);
   }

@@ -47,11 +47,17 @@ std::string DevName(DeviceId id) {
 }
 
 std::string IpText(std::uint32_t addr) {
+  // Made by hand rather than with snprintf: every command's send starts here.
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%d.%d.%d.%d", static_cast<int>(addr >> 24),
-                static_cast<int>((addr >> 16) & 0xFF), static_cast<int>((addr >> 8) & 0xFF),
-                static_cast<int>(addr & 0xFF));
-  return buf;
+  char* p = buf;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    const unsigned octet = (addr >> shift) & 0xFF;
+    if (octet >= 100) *p++ = static_cast<char>('0' + octet / 100);
+    if (octet >= 10) *p++ = static_cast<char>('0' + octet / 10 % 10);
+    *p++ = static_cast<char>('0' + octet % 10);
+    if (shift > 0) *p++ = '.';
+  }
+  return std::string(buf, p);
 }
 
 std::uint32_t ParseIp(std::string_view text) {

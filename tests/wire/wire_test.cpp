@@ -122,6 +122,15 @@ TEST(IpText, Octets) {
   EXPECT_EQ(IpText(0), "0.0.0.0");
   EXPECT_EQ(IpText(0xFFFFFFFF), "255.255.255.255");
   EXPECT_EQ(IpText(0x0A00FF09), "10.0.255.9");
+  // Every octet value in every place: plain decimal, no leading zeros.
+  for (unsigned v = 0; v < 256; ++v)
+    for (int place = 0; place < 4; ++place) {
+      std::string want;
+      for (int k = 0; k < 4; ++k) want += (k ? "." : "") + std::to_string(k == place ? v : 7u);
+      std::uint32_t a = 0;
+      for (int k = 0; k < 4; ++k) a = (a << 8) | (k == place ? v : 7u);
+      EXPECT_EQ(IpText(a), want);
+    }
 }
 
 TEST(ParseIp, DottedAddressesRoundTrip) {
