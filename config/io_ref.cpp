@@ -1,5 +1,7 @@
 #include "config/io_ref.h"
 
+#include <bit>
+
 #include <cstring>
 
 namespace zav {
@@ -83,10 +85,12 @@ int FreePoints(const BusDeviceTable& table, PointKind kind, IoRef* out) {
         taken = d.outputSetsTaken;
         break;
     }
-    for (int k = 0; k < points && k < 32; ++k) {
-      if (taken & (1u << k)) continue;
+    // The free points of the device in ascending order, one step per free point: a page fill
+    // lists every kind for up to 128 devices of 31 points.
+    std::uint32_t free = ~taken & (points >= 32 ? ~0u : (1u << points) - 1u);
+    for (; free != 0; free &= free - 1) {
       if (n >= kMaxFreePoints) return n;
-      out[n++] = static_cast<IoRef>((pos << 8) | k);
+      out[n++] = static_cast<IoRef>((pos << 8) | std::countr_zero(free));
     }
   }
   return n;

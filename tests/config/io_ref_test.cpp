@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 namespace zav {
@@ -63,6 +64,40 @@ TEST(IoRefFreePoints, SkipsTakenPointsAndFollowsDisplayOrder) {
   t.devices[5].readersTaken = 0;
   t.devices[0].readers = 1;
   EXPECT_EQ(Free(t, PointKind::Reader), (std::vector<IoRef>{0x0500, 0x0501, 0x0000}));
+}
+
+TEST(IoRefFreePoints, MatchesAPointByPointScanOfRandomTables) {
+  // Counts beyond 32 (a damaged table) offer the first 32 points; a set bit is a taken point.
+  std::mt19937 rng(7);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<BusDevice> devs;
+    const int count = 1 + static_cast<int>(rng() % 128);
+    for (int i = 0; i < count; ++i) {
+      BusDevice d = Dev(Id(700, static_cast<unsigned>(i)), static_cast<int>(rng() % 40),
+                        static_cast<int>(rng() % 40), static_cast<int>(rng() % 5));
+      d.outputsTaken = rng() & rng();
+      d.inputsTaken = rng() & rng();
+      d.readersTaken = static_cast<std::uint16_t>(rng() & 7);
+      devs.push_back(d);
+    }
+    const BusDeviceTable t = MakeTable(devs);
+    for (PointKind kind : {PointKind::Output, PointKind::Input, PointKind::Reader}) {
+      std::vector<IoRef> want;
+      for (int j = 0; j < t.activeCount; ++j) {
+        const BusDevice& d = t.devices[t.order[j]];
+        const int points = kind == PointKind::Output  ? d.outputs
+                           : kind == PointKind::Input ? d.inputs
+                                                      : d.readers;
+        const std::uint32_t taken = kind == PointKind::Output  ? d.outputsTaken
+                                    : kind == PointKind::Input ? d.inputsTaken
+                                                               : d.readersTaken;
+        for (int k = 0; k < points && k < 32; ++k)
+          if (!(taken & (1u << k)) && want.size() < kMaxFreePoints)
+            want.push_back(static_cast<IoRef>((t.order[j] << 8) | k));
+      }
+      ASSERT_EQ(Free(t, kind), want) << "round " << round;
+    }
+  }
 }
 
 TEST(IoRefFreePoints, StopsAt2560) {
