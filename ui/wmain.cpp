@@ -145,10 +145,29 @@ bool TMainWin::Guarded(const std::function<void()>& steps) {
   return false;
 }
 
+namespace {
+QMessageBox* NewErrorBox(const QString& text, QWidget* parent) {
+  auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok,
+                              parent);
+  box->setObjectName(QStringLiteral("ErrorBox"));
+  return box;
+}
+}  // namespace
+
 void TMainWin::ShowError(const QString& text) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
-  box.setObjectName(QStringLiteral("ErrorBox"));
-  box.exec();
+  // One box shows every error in turn: under X11 each new top-level window leaves about 2 kB
+  // behind for good, and a day on site can bring hundreds of errors. A tick that fails while
+  // an action's box is still open gets a box of its own above it.
+  if (errorBox_ != nullptr && errorBox_->isVisible()) {
+    const std::unique_ptr<QMessageBox> nested(NewErrorBox(text, this));
+    nested->exec();
+    return;
+  }
+  if (errorBox_ == nullptr)
+    errorBox_ = NewErrorBox(text, this);
+  else
+    errorBox_->setText(text);
+  errorBox_->exec();
 }
 
 void TMainWin::HelpDoorBtnClick() {

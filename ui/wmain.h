@@ -15,6 +15,7 @@
 #include "link/udpdevset.h"
 #include "ui/pages_host.h"
 
+class QMessageBox;
 class QTimer;
 class TConfigPages;
 namespace Ui {
@@ -93,8 +94,9 @@ class TMainWin : public QWidget, public PagesHost {
   std::unique_ptr<Ui::TMainWin> ui;
   TConfigPages* pages = nullptr;
   QTimer* UDPTimer = nullptr;
-  bool tickRunning = false;   // no tick starts while another is suspended in an error box
-  bool ethMouseDown = false;  // a mouse gesture on EthLstBox is in progress
+  bool tickRunning = false;          // no tick starts while another is suspended in an error box
+  bool ethMouseDown = false;         // a mouse gesture on EthLstBox is in progress
+  QMessageBox* errorBox_ = nullptr;  // made at the first error, then shown again for each
   // What the lines of DevListBox were made from (LineKey per row), and how many there are.
   std::array<std::uint64_t, zav::kMaxBusDevices> shownLineKeys_{};
   int shownLines_ = -1;

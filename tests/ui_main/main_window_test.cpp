@@ -99,6 +99,7 @@ class MainWindowTest : public QObject {
   void closingSendsCloseToSessionsOnce();
   void repeatedSocketErrorShowsOneBox();
   void ticksDoNotNestInErrorBoxes();
+  void errorsShareOneBoxUnlessItIsOpen();
   void keepAliveSpreadOverFifteenTicks();
   void failedPartialReadIsNotWritable();
   void undecodableBlockIsReported();
@@ -422,6 +423,53 @@ void MainWindowTest::ticksDoNotNestInErrorBoxes() {
   w.UDPTimerTimer();
   w.UDPTimerTimer();
   QCOMPARE(rig.boxes.texts.size(), 3);
+}
+
+void MainWindowTest::errorsShareOneBoxUnlessItIsOpen() {
+  Rig rig;
+  SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 2);
+  TMainWin& w = rig.Start();
+  c.silentSigned = true;  // every table read fails with error 6
+  auto errorBoxes = [&] { return w.findChildren<QMessageBox*>(QStringLiteral("ErrorBox")).size(); };
+  for (int i = 0; i < 3; ++i) w.UDPTimerTimer();
+  QCOMPARE(rig.boxes.texts.size(), 3);
+  QCOMPARE(errorBoxes(), 1);
+  QCOMPARE(rig.boxes.maxDepth, 1);
+
+  // A tick that fails while a selection's box is open gets a second box above it, gone after.
+  // The closer's own timer does not fire inside its handler, so the inner box is closed here.
+  rig.boxes.texts.clear();
+  bool ticked = false;
+  qsizetype boxesWhileNested = 0;
+  QString nestedText;
+  rig.boxes.onBox = [&] {
+    if (ticked) return;
+    ticked = true;
+    QTimer::singleShot(20, [&] {
+      boxesWhileNested = errorBoxes();
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        nestedText = box->text();
+        box->done(QMessageBox::Ok);
+      }
+    });
+    w.UDPTimerTimer();
+  };
+  w.SelectEthDev();
+  QCOMPARE(rig.boxes.texts.size(), 1);
+  QVERIFY(rig.boxes.texts[0].contains(QStringLiteral("Błąd nr 6 (r.'D')")));
+  QCOMPARE(boxesWhileNested, 2);
+  QVERIFY(nestedText.contains(QStringLiteral("Błąd nr 6 (r.'D')")));
+  QCOMPARE(errorBoxes(), 1);
+
+  // The shared box shows the text of each error, not the first one's.
+  rig.boxes.onBox = nullptr;
+  rig.boxes.texts.clear();
+  c.silentSigned = false;
+  c.silent = true;
+  w.SelectEthDev();
+  QCOMPARE(rig.boxes.texts.size(), 1);
+  QVERIFY(rig.boxes.texts[0].contains(QStringLiteral("Błąd nr 1:")));
+  QCOMPARE(errorBoxes(), 1);
 }
 
 void MainWindowTest::keepAliveSpreadOverFifteenTicks() {

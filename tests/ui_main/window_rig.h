@@ -47,6 +47,8 @@ class BoxCloser : public QObject {
     if (onBox) onBox();
     --depth;
     box->done(QMessageBox::Ok);
+    // The window shows its errors in one box again and again: the next showing is a new box.
+    box->setProperty("seen", false);
   }
   QTimer timer_;
 };
