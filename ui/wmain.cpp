@@ -155,9 +155,9 @@ QMessageBox* NewErrorBox(const QString& text, QWidget* parent) {
 }  // namespace
 
 void TMainWin::ShowError(const QString& text) {
-  // One box shows every error in turn: under X11 each new top-level window leaves about 2 kB
-  // behind for good, and a day on site can bring hundreds of errors. A tick that fails while
-  // an action's box is still open gets a box of its own above it.
+  // One box shows every error in turn: under X11 each new top-level window keeps memory for
+  // good (some 30 kB for this box), and a day on site can bring hundreds of errors. A tick
+  // that fails while an action's box is still open gets a box of its own above it.
   if (errorBox_ != nullptr && errorBox_->isVisible()) {
     const std::unique_ptr<QMessageBox> nested(NewErrorBox(text, this));
     nested->exec();
