@@ -88,25 +88,38 @@ void TConfigPages::FillRow(PageRow& row, std::uint16_t current, int filter, std:
   // list is made from them as ChoiceList makes it.
   const auto k = static_cast<std::size_t>(row.model->Kind());
   if (!(freeKinds_ & (1u << k))) {
-    freeCount_[k] = zav::FreePoints(table_, kind, freePoints_[k].data());
+    const int n = zav::FreePoints(table_, kind, listing_.data());
+    if (n != freeCount_[k] ||
+        !std::equal(listing_.begin(), listing_.begin() + n, freePoints_[k].begin())) {
+      std::copy_n(listing_.begin(), n, freePoints_[k].begin());
+      freeCount_[k] = n;
+      ++freeVersion_[k];
+    }
     freeKinds_ |= 1u << k;
   }
   const auto f = static_cast<zav::ChoiceFilter>(filter);
   const int wanted = f == zav::ChoiceFilter::DeviceZero ? 0 : zav::RefDevice(sameAs);
-  row.model->Refill([&](std::uint16_t* out) {
-    int n = 0;
-    if (current != zav::kNone) out[n++] = current;
-    out[n++] = zav::kNone;
-    const std::uint16_t* free = freePoints_[k].data();
-    if (f == zav::ChoiceFilter::None) {
-      // Most rows take the whole free list: one block copy instead of a test per point.
-      std::copy_n(free, freeCount_[k], out + n);
-      return n + freeCount_[k];
-    }
-    for (int i = 0; i < freeCount_[k]; ++i)
-      if (zav::RefDevice(free[i]) == wanted) out[n++] = free[i];
-    return n;
-  });
+  // Everything the items below are made from besides the device names, which the model
+  // checks itself.
+  const std::uint64_t inputs =
+      (std::uint64_t{freeVersion_[k]} << 32) | (std::uint64_t{current} << 16) |
+      (static_cast<std::uint64_t>(filter & 0xFF) << 8) | static_cast<std::uint64_t>(wanted & 0xFF);
+  row.model->Refill(
+      [&](std::uint16_t* out) {
+        int n = 0;
+        if (current != zav::kNone) out[n++] = current;
+        out[n++] = zav::kNone;
+        const std::uint16_t* free = freePoints_[k].data();
+        if (f == zav::ChoiceFilter::None) {
+          // Most rows take the whole free list: one block copy instead of a test per point.
+          std::copy_n(free, freeCount_[k], out + n);
+          return n + freeCount_[k];
+        }
+        for (int i = 0; i < freeCount_[k]; ++i)
+          if (zav::RefDevice(free[i]) == wanted) out[n++] = free[i];
+        return n;
+      },
+      inputs);
   row.sel->setCurrentIndex(0);
   if (row.cb && (kind == zav::PointKind::Output || kind == zav::PointKind::Input)) {
     row.cb->setEnabled(zav::NcEnabled(table_, kind, current));

@@ -171,8 +171,12 @@ class TConfigPages : public QTabWidget {
   zav::LiftConfig& lift_;
   int shownPassage_ = -1;  // the passage whose values the strip shows
   // The free points of each zav::PointKind, listed once per page fill; bit k of freeKinds_
-  // says kind k is listed for the fill under way.
+  // says kind k is listed for the fill under way. freeVersion_ of a kind changes whenever a
+  // listing differs from the one before, so a row filled from the same version, binding and
+  // filter already has its items.
   unsigned freeKinds_ = 0;
   std::array<int, 4> freeCount_{};
   std::array<std::array<std::uint16_t, 2560>, 4> freePoints_{};
+  std::array<std::uint32_t, 4> freeVersion_{};
+  std::array<std::uint16_t, 2560> listing_{};
 };

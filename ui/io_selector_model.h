@@ -28,8 +28,18 @@ class IoSelectorModel : public QAbstractListModel {
   // for the same items. Returns true when the items changed.
   template <class Fill>
   bool Refill(Fill&& fill) {
+    return Refill(fill, kAnyInputs);
+  }
+  // The same, when inputs sums up everything fill writes from: a refill with the inputs of
+  // the last one and the same device names leaves the items without calling fill. The caller
+  // must give other inputs whenever fill could write other references.
+  template <class Fill>
+  bool Refill(Fill&& fill, std::uint64_t inputs) {
+    if (filled_ && inputs != kAnyInputs && inputs == inputs_ && !NamesChanged()) return false;
     const int n = fill(scratch_.data());
-    return Commit(n < 0 ? 0 : (n > kCapacity ? kCapacity : n));
+    const bool changed = Commit(n < 0 ? 0 : (n > kCapacity ? kCapacity : n));
+    inputs_ = inputs;
+    return changed;
   }
 
   // The reference of item row; kNone for a row outside the list.
@@ -54,6 +64,9 @@ class IoSelectorModel : public QAbstractListModel {
   int kind_;
   int count_ = 0;
   bool filled_ = false;  // the items have been set at least once
+  // What the last refill was made from; kAnyInputs: unknown, never matches.
+  static constexpr std::uint64_t kAnyInputs = ~std::uint64_t{0};
+  std::uint64_t inputs_ = kAnyInputs;
   std::array<std::uint16_t, kCapacity> refs_{};
   // The identifiers of the table positions when the items were set; texts are made from them.
   std::array<std::uint32_t, 128> ids_{};  // one per bus device table position

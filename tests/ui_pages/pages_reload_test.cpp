@@ -127,6 +127,39 @@ TEST_F(SelectorModelTest, SameItemsOnARenamedDeviceAreAnnouncedAsChanged) {
   EXPECT_EQ(resets.count() + data.count(), 2);
 }
 
+TEST_F(SelectorModelTest, SameInputsSkipTheFillUnlessANameChanged) {
+  int fills = 0;
+  std::vector<zav::IoRef> refs = {0x0100, N, 0x0101, 0x0200};
+  auto refill = [&](std::uint64_t inputs) {
+    model->Refill(
+        [&](std::uint16_t* out) {
+          ++fills;
+          std::copy(refs.begin(), refs.end(), out);
+          return static_cast<int>(refs.size());
+        },
+        inputs);
+  };
+  refill(7);
+  refill(7);
+  EXPECT_EQ(fills, 1);
+  ExpectShows(refs);
+
+  // Other inputs are filled again, even when they give the same items.
+  refs = {0x0100, N, 0x0200};
+  refill(8);
+  EXPECT_EQ(fills, 2);
+  ExpectShows(refs);
+  // The same inputs on a renamed device: the texts change, so the items are made again.
+  table.devices[2].id = (701u << 16) | 97u;
+  refill(8);
+  EXPECT_EQ(fills, 3);
+  ExpectShows(refs);
+  // A refill without inputs always fills, and the next keyed one cannot match what it left.
+  Set(refs);
+  refill(8);
+  EXPECT_EQ(fills, 4);
+}
+
 TEST_F(PagesTest, LoadingAgainSelectsTheFirstPassageAndKeepsTheTabTexts) {
   LoadDoors(16);
   pages->DoorTc->setCurrentIndex(4);
