@@ -97,7 +97,6 @@ class TMainWin : public QWidget, public PagesHost {
   bool tickRunning = false;          // no tick starts while another is suspended in an error box
   bool ethMouseDown = false;         // a mouse gesture on EthLstBox is in progress
   QMessageBox* errorBox_ = nullptr;  // made at the first error, then shown again for each
-  // What the lines of DevListBox were made from (LineKey per row), and how many there are.
+  // What the lines of DevListBox were made from (LineKey per row).
   std::array<std::uint64_t, zav::kMaxBusDevices> shownLineKeys_{};
-  int shownLines_ = -1;
 };

@@ -46,7 +46,8 @@ void TMainWin::FillDevList() {
   std::array<std::uint64_t, zav::kMaxBusDevices> keys{};
   for (int i = 0; i < lines; ++i)
     keys[static_cast<std::size_t>(i)] = LineKey(table, table.order[i]);
-  const bool sameLines = list->count() == lines && shownLines_ == lines &&
+  // Only this function fills the list, so its row count is the count of the keys kept.
+  const bool sameLines = list->count() == lines &&
                          std::equal(keys.begin(), keys.begin() + lines, shownLineKeys_.begin());
   if (list->count() != lines) {
     list->clear();
@@ -61,7 +62,6 @@ void TMainWin::FillDevList() {
     list->scrollToTop();
   }
   shownLineKeys_ = keys;
-  shownLines_ = lines;
 
   ui->DelLostBtn->setEnabled(table.HasInactive());
 
