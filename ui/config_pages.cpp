@@ -169,6 +169,10 @@ void TConfigPages::ShowPages(bool fill) {
         // The tab shows the bare number; a screen reader says which passage it is.
         DoorTc->setAccessibleTabName(i - 1, QStringLiteral("Przejście %1").arg(i));
       }
+      // A strip that is not on screen does not tell its layout that its height changed (it
+      // grows from 0 px with its first tab): without this the strip stays 0 px high and the
+      // tabs of every passage but the first cannot be reached.
+      DoorTc->updateGeometry();
     }
     DoorTc->setCurrentIndex(0);
     const int airlocks = table_.passageCount == 2 ? 2 : table_.passageCount / 2;

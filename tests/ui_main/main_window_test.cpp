@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -106,6 +109,7 @@ class MainWindowTest : public QObject {
   void unboundPortShowsOneError();
   void wwwOpensSelectedAddress();
   void helpButtonsShowTheirTopics();
+  void passageTabsShowHoweverThePageWasReached();
 };
 
 void MainWindowTest::startupWithoutControllers() {
@@ -578,3 +582,34 @@ void MainWindowTest::helpButtonsShowTheirTopics() {
 
 QTEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"
+
+// The passage tab strip is filled while its page is out of sight both at start (the window is
+// not shown yet) and when a controller is chosen with "Kontroler" in front; either way the
+// strip must take its height, so that every passage can be reached and no control moves.
+void MainWindowTest::passageTabsShowHoweverThePageWasReached() {
+  Rig rig;
+  rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
+  SimCtl& big = rig.net.Add(Ctl(305, 67), "10.0.0.3", 3);
+  big.header = 0x30;  // 16 passages
+  TMainWin& w = rig.Start(true);
+  auto* pages = rig.W<QTabWidget>("CtrlTypeSet");
+  auto* strip = rig.W<QTabBar>("DoorTc");
+  auto* name = rig.W<QLineEdit>("DoorNameEd");
+  pages->setCurrentWidget(w.Pages().DoorSheet);
+  QApplication::processEvents();
+  QCOMPARE(strip->count(), 2);
+  QVERIFY(strip->height() > 0);
+  QCOMPARE(strip->height(), strip->sizeHint().height());
+  const QPoint nameAt = name->mapTo(&w, QPoint(0, 0));
+
+  pages->setCurrentWidget(w.Pages().TabSheet1);
+  auto* list = rig.W<QListWidget>("EthLstBox");
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(1)).center());
+  QCOMPARE(strip->count(), 16);
+  pages->setCurrentWidget(w.Pages().DoorSheet);
+  QApplication::processEvents();
+  QCOMPARE(strip->height(), strip->sizeHint().height());
+  QCOMPARE(name->mapTo(&w, QPoint(0, 0)), nameAt);
+  QCOMPARE(rig.boxes.texts, QStringList());
+}
