@@ -1,5 +1,6 @@
 #include "config/lift_config.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "config/cp1250.h"
@@ -52,6 +53,17 @@ void LiftConfig::Read(UdpDev& dev) {
   MarkTaken();
   complete = taken;
   loadedFrom = dev.id;
+}
+
+LiftConfig& LiftConfig::operator=(const LiftConfig& other) {
+  if (this == &other) return *this;
+  std::copy(std::begin(other.floorSets), std::end(other.floorSets), std::begin(floorSets));
+  std::copy(std::begin(other.inputs), std::end(other.inputs), std::begin(inputs));
+  std::copy(std::begin(other.readers), std::end(other.readers), std::begin(readers));
+  params = other.params;
+  complete = other.complete;
+  loadedFrom = other.loadedFrom;
+  return *this;
 }
 
 bool LiftConfig::Writable(const UdpDev& dev) const {

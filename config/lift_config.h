@@ -28,6 +28,9 @@ static_assert(sizeof(LiftParams) == 64);
 class LiftConfig {
  public:
   explicit LiftConfig(BusDeviceTable& t) : table(t) {}
+  // Copies the configuration, not the binding (see PassageConfig).
+  LiftConfig(const LiftConfig&) = delete;
+  LiftConfig& operator=(const LiftConfig& other);
 
   // One "C" (2, 0), then the taken marks. Sends nothing unless available and in Serwis or
   // Instalacja. complete becomes true only when the record was read. UErr passes through.

@@ -1,5 +1,6 @@
 #include "config/passage_config.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "config/cp1250.h"
@@ -65,7 +66,7 @@ int PassageConfig::PassageCount() const {
   return table.passageCount > kMaxPassages ? kMaxPassages : table.passageCount;
 }
 
-void PassageConfig::Read(UdpDev& dev) {
+void PassageConfig::Read(UdpDev& dev, const BlockProgress& progress) {
   complete = false;
   const int count = PassageCount();
   // A lift controller or a rejected table has no door records to read.
@@ -74,6 +75,7 @@ void PassageConfig::Read(UdpDev& dev) {
   std::uint8_t reply[kMaxBlock];
   int len = dev.ReadConfig(kControllerIoKind, 0, reply);
   bool all = controllerIo.Decode(reply, len);
+  if (progress) progress(1, count + 1);
   for (int i = 0; i < count; ++i) {
     len = dev.ReadConfig(static_cast<std::uint8_t>(table.controllerKind),
                          static_cast<std::uint8_t>(i), reply);
@@ -83,6 +85,7 @@ void PassageConfig::Read(UdpDev& dev) {
     } else {
       all = false;
     }
+    if (progress) progress(i + 2, count + 1);
   }
   // The marks of whatever was held before this read no longer apply.
   table.ClearTaken();
@@ -92,6 +95,16 @@ void PassageConfig::Read(UdpDev& dev) {
   complete = all;
   loadedFrom = dev.id;
   loadedCount = count;
+}
+
+PassageConfig& PassageConfig::operator=(const PassageConfig& other) {
+  if (this == &other) return *this;
+  controllerIo = other.controllerIo;
+  std::copy(std::begin(other.passages), std::end(other.passages), std::begin(passages));
+  complete = other.complete;
+  loadedFrom = other.loadedFrom;
+  loadedCount = other.loadedCount;
+  return *this;
 }
 
 bool PassageConfig::Writable(const UdpDev& dev) const {

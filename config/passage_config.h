@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -55,14 +56,22 @@ struct Passage {
 bool DecodeRecordReply(const std::uint8_t* payload, int len, std::uint8_t kind, std::uint8_t n0,
                        std::uint8_t* record104);
 
+// Told after each configuration block read: blocks read so far of the blocks this read takes.
+using BlockProgress = std::function<void(int done, int total)>;
+
 class PassageConfig {
  public:
   explicit PassageConfig(BusDeviceTable& t) : table(t) {}
+  // Copies the configuration, not the binding: the copy stays marked against its own table.
+  // A snapshot handed to another thread or a front end is a table and a configuration copied
+  // together.
+  PassageConfig(const PassageConfig&) = delete;
+  PassageConfig& operator=(const PassageConfig& other);
 
   // Reads the controller's own record and every passage, then marks the points taken. Sends
   // nothing unless available and in Serwis or Instalacja. complete is false from the start
   // and becomes true only when every record was read. UErr passes through.
-  void Read(UdpDev& dev);
+  void Read(UdpDev& dev, const BlockProgress& progress = {});
   // Writes the controller's own record and every passage. Returns false, sending nothing,
   // when the configuration is not a complete read of this door controller (see Writable).
   // UErr passes through.

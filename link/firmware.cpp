@@ -22,21 +22,25 @@ struct FileCloser {
   }
 };
 
-void RefuseOversized(std::FILE* file) {
+// The number of whole blocks left in the file, 0 when it cannot be measured.
+long RefuseOversized(std::FILE* file) {
   const long here = std::ftell(file);
-  if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return;  // not seekable: nothing to check
+  if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return 0;  // not seekable: nothing to check
   const long end = std::ftell(file);
   std::fseek(file, here, SEEK_SET);
-  if (end >= 0 && (end - here) / kFirmwareBlock > kMaxBlocks)
-    throw std::length_error("Plik aktualizacji ma więcej niż 65536 bloków.");
+  if (end < 0) return 0;
+  const long blocks = (end - here) / kFirmwareBlock;
+  if (blocks > kMaxBlocks) throw std::length_error("Plik aktualizacji ma więcej niż 65536 bloków.");
+  return blocks;
 }
 
 }  // namespace
 
-int UploadFirmware(std::FILE* file, UdpDev& dev) {
+int UploadFirmware(std::FILE* file, UdpDev& dev,
+                   const std::function<void(int sent, int total)>& progress) {
   if (!file) return 0;
   FileCloser closer{file};
-  RefuseOversized(file);
+  const auto total = static_cast<int>(RefuseOversized(file));
   std::uint8_t block[kFirmwareBlock];
   int sent = 0;
   for (;;) {
@@ -51,6 +55,7 @@ int UploadFirmware(std::FILE* file, UdpDev& dev) {
       throw std::length_error("Plik aktualizacji ma więcej niż 65536 bloków.");
     dev.SendFirmwareBlock(static_cast<std::uint16_t>(sent), block);
     ++sent;
+    if (progress) progress(sent, total);
   }
   return sent;
 }
