@@ -30,12 +30,9 @@ bool Abandonable(Op op) {
 // Runs steps, turning an error into the event's box text. A general (non-link) error of the
 // poll is shown once until a tick gets through again; showOnce carries that rule.
 template <class F>
-void Guarded(CoreEvent& ev, bool* showOnce, F&& steps) {
+void Guarded(CoreEvent& ev, std::atomic<bool>* showOnce, F&& steps) {
   const auto general = [&](const char* text) {
-    if (showOnce != nullptr) {
-      if (!*showOnce) return;
-      *showOnce = false;
-    }
+    if (showOnce != nullptr && !showOnce->exchange(false)) return;
     ev.error = text;
     ev.localText = true;
   };
@@ -192,7 +189,7 @@ void ControllerCore::WorkerLoop() {
 void ControllerCore::Execute(Request& r) {
   CoreEvent ev;
   ev.op = r.op;
-  bool* showOnce = r.op == Op::Tick ? &showTimerErrors_ : nullptr;
+  std::atomic<bool>* showOnce = r.op == Op::Tick ? &showTimerErrors_ : nullptr;
   Guarded(ev, showOnce, [&] {
     switch (r.op) {
       case Op::Search:
@@ -279,8 +276,8 @@ void ControllerCore::DoTick(CoreEvent& ev) {
     }
   }
 
-  const int phase = pollPhase_;
-  pollPhase_ = (phase + 1) % kKeepAliveTicks;
+  const int phase = pollPhase_.load();
+  pollPhase_.store((phase + 1) % kKeepAliveTicks);
   for (int i = phase; i < set_.count; i += kKeepAliveTicks)
     set_.devs[static_cast<std::size_t>(i)].KeepAlive();
 
@@ -288,18 +285,11 @@ void ControllerCore::DoTick(CoreEvent& ev) {
 }
 
 void ControllerCore::DoWrite(const Request& r, CoreEvent& ev) {
-  if (set_.Collect(0)) {
-    ev.listChanged = true;
-    SelectFirstIfNone();
-  }
-  if (set_.selected < 0 || set_.selected >= set_.count) {
-    ev.refused = true;
-    return;
-  }
-  UdpDev& dev = set_.devs[static_cast<std::size_t>(set_.selected)];
   LoadedConfig written = *r.config;
   const bool doors = r.op == Op::WriteDoors;
-  ev.refused = doors ? !written.doors.Write(dev) : !written.lift.Write(dev);
+  const WriteOutcome out = WriteSelected(set_, written, doors);
+  ev.listChanged = out.listChanged;
+  ev.refused = out.refused;
   if (ev.refused || written.doors.loadedFrom != config_.doors.loadedFrom ||
       written.lift.loadedFrom != config_.lift.loadedFrom)
     return;

@@ -7,6 +7,7 @@
 // merged; an exchange in flight is never interrupted.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -54,6 +55,10 @@ class ControllerCore {
   bool Selecting() const;
   // The last published state (never null).
   std::shared_ptr<const CoreState> State() const;
+  // Which slots the next whole tick keeps alive (every 15th from this one on), and whether a
+  // general tick error would be shown.
+  int PollPhase() const { return pollPhase_.load(); }
+  bool ShowsTickErrors() const { return showTimerErrors_.load(); }
 
   // Drops what is queued; a read in flight gives up after its current attempt, a write or an
   // upload finishes; then every session is closed once. No operation starts afterwards.
@@ -91,8 +96,9 @@ class ControllerCore {
   CancellableEndpoint udp_;
   UdpDevSet set_;
   LoadedConfig config_;
-  int pollPhase_ = 0;            // 0..14: which slots get a keep-alive on the next whole tick
-  bool showTimerErrors_ = true;  // a general tick error shows once until a tick gets through
+  std::atomic<int> pollPhase_{0};  // 0..14: which slots get a keep-alive on the next whole tick
+  // A general (non-link) tick error is shown once until a tick gets through again.
+  std::atomic<bool> showTimerErrors_{true};
 
   mutable std::mutex mutex_;
   std::condition_variable wakeWorker_;

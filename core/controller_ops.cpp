@@ -70,4 +70,16 @@ bool OffersPair(const BusDeviceTable& table, ReplacementPair pair) {
   return false;
 }
 
+WriteOutcome WriteSelected(UdpDevSet& set, LoadedConfig& written, bool doors) {
+  WriteOutcome out;
+  out.listChanged = set.Collect(0);
+  if (set.selected < 0 || set.selected >= set.count) {
+    out.refused = true;
+    return out;
+  }
+  UdpDev& dev = set.devs[static_cast<std::size_t>(set.selected)];
+  out.refused = doors ? !written.doors.Write(dev) : !written.lift.Write(dev);
+  return out;
+}
+
 }  // namespace zav::core

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "core/loaded_config.h"
-#include "link/udpdev.h"
+#include "link/udpdevset.h"
 
 namespace zav::core {
 
@@ -30,5 +30,14 @@ void LoadConfig(UdpDev& dev, LoadedConfig& cfg, const LoadProgress& progress = {
 // True when the pair is one that the table offers now: "Zastąp" never sends a pair the table
 // in memory no longer holds.
 bool OffersPair(const BusDeviceTable& table, ReplacementPair pair);
+
+struct WriteOutcome {
+  bool listChanged = false;  // late discovery replies changed the set
+  bool refused = false;      // nothing sent: no selection, or not a complete read of it
+};
+
+// "Zapisz": takes in late discovery replies, then writes the door (doors true) or the lift
+// configuration of written to the selected controller with the controller's write sequence.
+WriteOutcome WriteSelected(UdpDevSet& set, LoadedConfig& written, bool doors);
 
 }  // namespace zav::core
