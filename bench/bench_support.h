@@ -106,6 +106,8 @@ class Replayer {
 
 std::uint64_t MonoNs();
 double ThreadCpuSeconds();
+// CPU time of the whole process (every thread), in seconds.
+double ProcessCpuSeconds();
 // Peak resident set of this process in MB.
 double PeakRssMb();
 

@@ -9,3 +9,8 @@ int RunStartupChild(long long t0ns);
 int RunLoad(int runs);
 int RunLoadMem(int runs);
 int RunDiscovery(int expected);
+
+class TMainWin;
+// Closes every session the window's core holds, and lets the window take the result: the next
+// selection opens its session again, as the first one of a run did.
+void CloseAllSessions(TMainWin& win);

@@ -214,6 +214,7 @@ int RunLoad(int runs) {
   TMainWin win(rec, clock);
   win.Timer().stop();  // no poll between the measured selections
   win.show();
+  win.Settle();
   Settle();
   if (win.devSet.count < 1) {
     std::fprintf(stderr, "load: no controller found\n");
@@ -233,7 +234,7 @@ int RunLoad(int runs) {
   std::string differs;
   std::string lastPaints;  // the repaint of the last selection, by widget class
   for (int r = 0; r < runs; ++r) {
-    win.CloseSessions();
+    CloseAllSessions(win);
     rec.log.clear();
     rec.recording = true;
     rec.socketNs = 0;
@@ -244,6 +245,7 @@ int RunLoad(int runs) {
     std::uint64_t t0 = MonoNs();
     win.SelectEthDev();
     handlerMs.push_back(Ms(MonoNs() - t0));
+    win.Settle();
     Settle();
     const std::uint64_t t1 = MonoNs();
     toolMs.push_back(Ms(t1 - t0));
@@ -263,7 +265,7 @@ int RunLoad(int runs) {
     }
     lastLog = rec.log;
 
-    win.CloseSessions();
+    CloseAllSessions(win);
     bare.socketNs = 0;
     t0 = MonoNs();
     const std::vector<int> lens = bare.Replay(rec.log);
@@ -343,6 +345,7 @@ int RunDiscovery(int expected) {
   const std::uint64_t created = MonoNs();
   win.Timer().stop();
   win.show();
+  win.Settle();
   Settle();
   const auto* list = win.findChild<QListWidget*>(QStringLiteral("EthLstBox"));
   const int listed = list ? list->count() : -1;

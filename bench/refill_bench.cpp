@@ -29,13 +29,11 @@ using zav::PointKind;
 
 class BenchHost : public PagesHost {
  public:
-  zav::UdpDevSet& DevSet() override { return set; }
-  bool Guarded(const std::function<void()>& steps) override {
-    steps();
-    return true;
+  int SelectedMode() const override {
+    return set.selected >= 0 && set.selected < set.count ? set.devs[0].mode : -1;
   }
+  void WriteConfig(int) override {}
   void ShowError(const QString& text) override { errors.push_back(text); }
-  void FillEthList() override {}
   void HelpDoorBtnClick() override {}
   void RapCfgBtnClick() override {}
   zav::UdpDevSet set;

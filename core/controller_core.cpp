@@ -238,8 +238,14 @@ void ControllerCore::DoSelect(int row, CoreEvent& ev) {
   set_.selected = row;
   ev.listChanged = true;
   ev.reloaded = true;
-  SelectController(set_.devs[static_cast<std::size_t>(row)], config_,
-                   [this](int done, int total) { Progress(Op::Select, done, total); });
+  try {
+    SelectController(set_.devs[static_cast<std::size_t>(row)], config_,
+                     [this](int done, int total) { Progress(Op::Select, done, total); });
+  } catch (const UErr& e) {
+    // A controller that did not answer its status keeps the row it had.
+    if (e.code == NoAnswer) ev.listChanged = false;
+    throw;
+  }
 }
 
 void ControllerCore::SelectFirstIfNone() {

@@ -48,7 +48,9 @@ struct CoreEvent {
   Kind kind = Kind::Done;
   // Done: the state after the operation, whatever it reached.
   std::shared_ptr<const CoreState> state;
-  bool listChanged = false;   // controllers, their modes or the selection changed
+  // Controllers or their modes changed; for a selection, the selected controller answered its
+  // status, so its row shows what it said.
+  bool listChanged = false;
   bool tableChanged = false;  // the poll decoded a new device table; the configuration stays
   bool reloaded = false;      // the table and configuration were (or began to be) read again
   bool refused = false;       // a write found no complete configuration of that controller

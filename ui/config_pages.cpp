@@ -13,7 +13,6 @@
 #include "config/bus_device_table.h"
 #include "config/io_ref.h"
 #include "config/time_text.h"
-#include "link/udpdevset.h"
 #include "ui/io_selector_model.h"
 
 static_assert(zav::kMaxFreePoints == 2560);
@@ -137,9 +136,8 @@ void TConfigPages::ShowTime(QLineEdit* edit, int halfSeconds) {
 }
 
 bool TConfigPages::InstallationMode() const {
-  zav::UdpDevSet& set = host_.DevSet();
-  if (set.selected < 0 || set.selected >= set.count) return false;
-  return (set.devs[static_cast<std::size_t>(set.selected)].mode & 3) == 3;
+  const int mode = host_.SelectedMode();
+  return mode >= 0 && (mode & 3) == 3;
 }
 
 void TConfigPages::ShowPages(bool fill) {
@@ -243,8 +241,7 @@ int TConfigPages::SelectedPassage() const {
   return DoorTc ? DoorTc->currentIndex() : -1;
 }
 
-void TConfigPages::WriteSelected(int kind, const char* wrongKindText, bool complete,
-                                 const std::function<bool(zav::UdpDev&)>& write) {
+void TConfigPages::WriteSelected(int kind, const char* wrongKindText, bool complete) {
   if (table_.passageCount == 0 || table_.controllerKind != kind) {
     host_.ShowError(QString::fromUtf8(wrongKindText));
     return;
@@ -253,15 +250,5 @@ void TConfigPages::WriteSelected(int kind, const char* wrongKindText, bool compl
     host_.ShowError(QString::fromUtf8(kIncompleteText));
     return;
   }
-  bool refused = false;
-  const bool ok = host_.Guarded([&] {
-    zav::UdpDevSet& set = host_.DevSet();
-    if (set.Collect(0)) host_.FillEthList();
-    if (set.selected < 0 || set.selected >= set.count) {
-      refused = true;
-      return;
-    }
-    refused = !write(set.devs[static_cast<std::size_t>(set.selected)]);
-  });
-  if (ok && refused) host_.ShowError(QString::fromUtf8(kIncompleteText));
+  host_.WriteConfig(kind);
 }

@@ -21,7 +21,6 @@ namespace zav {
 class BusDeviceTable;
 class PassageConfig;
 class LiftConfig;
-class UdpDev;
 }  // namespace zav
 
 // One row of a page: caption, selector and (where the row has one) check box.
@@ -141,9 +140,8 @@ class TConfigPages : public QTabWidget {
 
  private:
   // The write both "Zapisz" buttons share: refuses a configuration of another kind or one that
-  // was not read whole, takes in late discovery replies, then writes to the selected controller.
-  void WriteSelected(int kind, const char* wrongKindText, bool complete,
-                     const std::function<bool(zav::UdpDev&)>& write);
+  // was not read whole, then hands the write to the host.
+  void WriteSelected(int kind, const char* wrongKindText, bool complete);
   void BuildControllerPage();
   void BuildPassagePage();
   void BuildLiftPage();

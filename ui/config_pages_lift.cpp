@@ -12,7 +12,6 @@
 #include "config/io_ref.h"
 #include "config/lift_config.h"
 #include "config/time_text.h"
-#include "link/udpdevset.h"
 #include "ui/config_pages.h"
 #include "ui/io_selector_model.h"
 
@@ -186,6 +185,5 @@ void TConfigPages::LiftNameEdChange() {
 }
 
 void TConfigPages::WrLCfgBtnClick() {
-  WriteSelected(2, kNotLiftText, lift_.complete,
-                [this](zav::UdpDev& dev) { return lift_.Write(dev); });
+  WriteSelected(2, kNotLiftText, lift_.complete);
 }

@@ -13,7 +13,6 @@
 #include "config/io_ref.h"
 #include "config/passage_config.h"
 #include "config/time_text.h"
-#include "link/udpdevset.h"
 #include "ui/config_pages.h"
 #include "ui/io_selector_model.h"
 
@@ -157,6 +156,9 @@ void TConfigPages::BuildPassagePage() {
                          QString::fromUtf8(kInCaptions[i]), inKind, "NC", inBox->title());
   }
   right->addWidget(inBox);
+  // Seven rows in each of the two right-hand groups: with the default row spacing they need
+  // 20 px more than the page has below the passage tabs, and the layout would squeeze them.
+  for (QGridLayout* grid : {outGrid, inGrid}) grid->setVerticalSpacing(3);
 
   // The airlock selectors are pure lists: a typed text that names no airlock would leave no
   // item chosen and store a meaningless airlock value.
@@ -391,6 +393,5 @@ void TConfigPages::DoorTcChange() {
 }
 
 void TConfigPages::WrDCfgBtnClick() {
-  WriteSelected(1, kNotDoorText, doors_.complete,
-                [this](zav::UdpDev& dev) { return doors_.Write(dev); });
+  WriteSelected(1, kNotDoorText, doors_.complete);
 }

@@ -6,8 +6,6 @@
 #include <QMessageBox>
 #include <cstdio>
 
-#include "link/firmware.h"
-#include "link/udpdevset.h"
 
 namespace {
 
@@ -37,8 +35,9 @@ FirmwareUi& FirmwareUiServices() {
   return services;
 }
 
-void UpgrBtnClick(QWidget* parent, zav::UdpDevSet& devSet) {
-  if (devSet.count <= 0 || devSet.selected < 0 || devSet.selected >= devSet.count) return;
+void UpgrBtnClick(QWidget* parent, bool controllerSelected,
+                  const std::function<void(std::FILE* file)>& upload) {
+  if (!controllerSelected) return;
   FirmwareUi& ui = FirmwareUiServices();
   const QString path = ui.openFileName(parent);
   if (path.isEmpty()) return;
@@ -47,5 +46,5 @@ void UpgrBtnClick(QWidget* parent, zav::UdpDevSet& devSet) {
     ui.information(parent, QStringLiteral("Nie można otworzyć pliku."));
     return;
   }
-  zav::UploadFirmware(file, devSet.devs[devSet.selected]);
+  upload(file);
 }

@@ -3,13 +3,11 @@
 #pragma once
 
 #include <QString>
+#include <cstdio>
 #include <functional>
 
 class QWidget;
 
-namespace zav {
-class UdpDevSet;
-}
 
 // The platform services the upload uses; tests replace them to run without real dialogs.
 struct FirmwareUi {
@@ -22,8 +20,8 @@ struct FirmwareUi {
 // The services in use; start as the real open dialog and message box.
 FirmwareUi& FirmwareUiServices();
 
-// Handler of "U". Does nothing when the set holds no controller; shows "Nie można otworzyć
-// pliku." when the chosen file cannot be opened; otherwise sends its whole 528-byte blocks to
-// the selected controller. UErr (a block not acknowledged) and platform errors propagate to
-// the caller's guarded block; the file is closed in every case.
-void UpgrBtnClick(QWidget* parent, zav::UdpDevSet& devSet);
+// Handler of "U". Does nothing when no controller is selected; shows "Nie można otworzyć
+// pliku." when the chosen file cannot be opened; otherwise hands the open file to upload, which
+// sends its whole 528-byte blocks to the selected controller and closes it.
+void UpgrBtnClick(QWidget* parent, bool controllerSelected,
+                  const std::function<void(std::FILE* file)>& upload);

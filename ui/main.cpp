@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
       helpWin.exec();
     };
     mainWin.runReport = [&mainWin, &lokalizDlg] {
-      RapCfgBtnClick(&mainWin, lokalizDlg, mainWin.table, mainWin.doors, mainWin.devSet);
+      RapCfgBtnClick(&mainWin, lokalizDlg, mainWin.table, mainWin.doors, mainWin.devSet.Selected());
     };
     mainWin.show();
     app.exec();

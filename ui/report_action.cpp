@@ -7,7 +7,7 @@
 #include "config/cfg_report.h"
 #include "config/cp1250.h"
 #include "config/passage_config.h"
-#include "link/udpdevset.h"
+#include "link/udpdev.h"
 #include "link/wire.h"
 #include "ui/lokdlg.h"
 
@@ -81,9 +81,9 @@ QString WithDefaultSuffix(const QString& path) {
 }
 
 void RapCfgBtnClick(QWidget* parent, TLokalizDlg& lokDlg, const zav::BusDeviceTable& table,
-                    const zav::PassageConfig& config, const zav::UdpDevSet& devSet) {
-  if (devSet.count <= 0 || devSet.selected < 0 || devSet.selected >= devSet.count) return;
-  const zav::DeviceId controller = devSet.devs[devSet.selected].id;
+                    const zav::PassageConfig& config, const zav::UdpDev* selected) {
+  if (selected == nullptr) return;
+  const zav::DeviceId controller = selected->id;
   ReportUi& ui = ReportUiServices();
 
   const QString suggested = SuggestedReportName(ui.today(), ui.locale(), controller);

@@ -12,7 +12,7 @@ class TLokalizDlg;
 namespace zav {
 class BusDeviceTable;
 class PassageConfig;
-class UdpDevSet;
+class UdpDev;
 }  // namespace zav
 
 // The platform services the report flow uses; tests replace them to run without real dialogs.
@@ -37,9 +37,9 @@ QString SuggestedReportName(const QDate& date, const QLocale& locale, quint32 co
 // after the name's last dot counts as one only when it holds no blank.
 QString WithDefaultSuffix(const QString& path);
 
-// Handler of "Raport". Stops silently when the set holds no controller, when the location
-// dialog is not closed with "Zapisz" or when the save dialog is cancelled. A file that cannot
-// be written raises std::runtime_error with the system's reason, for the caller's guarded
-// block to show in the error box; nothing is then left that looks like a saved report.
+// Handler of "Raport" for the selected controller. Stops silently when there is none, when
+// the location dialog is not closed with "Zapisz" or when the save dialog is cancelled. A file
+// that cannot be written raises std::runtime_error with the system's reason, for the caller to
+// show in the error box; nothing is then left that looks like a saved report.
 void RapCfgBtnClick(QWidget* parent, TLokalizDlg& lokDlg, const zav::BusDeviceTable& table,
-                    const zav::PassageConfig& config, const zav::UdpDevSet& devSet);
+                    const zav::PassageConfig& config, const zav::UdpDev* selected);

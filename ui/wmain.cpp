@@ -1,37 +1,57 @@
-// Construction, start-up, the guarded-block convention, the error box and shutdown.
+// Construction, start-up, the core's events, the error box and shutdown.
 #include "ui/wmain.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
-#include <exception>
 
-#include "link/link.h"
-#include "link/uerr.h"
+#include "core/controller_ops.h"
 #include "ui/config_pages.h"
-#include "ui/firmware_action.h"
 #include "ui_wmain.h"
 
 namespace {
 constexpr int kPollIntervalMs = 1000;
+// A selection that ends sooner than this never greys the pages: on a prompt network the
+// picture changes once, not twice.
+constexpr int kBusyDelayMs = 150;
+
+QMessageBox* NewErrorBox(QWidget* parent) {
+  auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Error"), QString(),
+                              QMessageBox::Ok, parent);
+  box->setObjectName(QStringLiteral("ErrorBox"));
+  box->setWindowModality(Qt::WindowModal);
+  return box;
 }
+}  // namespace
 
 TMainWin::TMainWin(zav::UdpEndpoint& udp, zav::Clock& clock, QWidget* parent)
-    : QWidget(parent), doors(table), lift(table), ui(std::make_unique<Ui::TMainWin>()) {
-  // The poll runs from the start; its first tick comes from whichever event loop runs first
-  // after a second, which may be the loop of an error box that the first search shows.
+    : QWidget(parent),
+      ui(std::make_unique<Ui::TMainWin>()),
+      core_(std::make_unique<zav::core::ControllerCore>(udp, clock)) {
   UDPTimer = new QTimer(this);
   UDPTimer->setObjectName("UDPTimer");
   UDPTimer->setInterval(kPollIntervalMs);
+  busyDelay_ = new QTimer(this);
+  busyDelay_->setSingleShot(true);
+  busyDelay_->setInterval(kBusyDelayMs);
   BuildControls();
-  zav::Link::Use(&udp, &clock);
   openUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
+  // The worker only flags that events wait; the window takes them on its own thread.
+  core_->SetWake([this] {
+    if (eventsPosted_.exchange(true)) return;
+    QMetaObject::invokeMethod(this, [this] { TakeCoreEvents(); }, Qt::QueuedConnection);
+  });
   ConnectHandlers();
   setWindowTitle(QStringLiteral("ZavConfig 1.4.5"));
   CentreOnDesktop();
@@ -53,6 +73,7 @@ void TMainWin::BuildControls() {
   setFixedSize(1039, 662);
   setFont(QFont(QStringLiteral("Arial"), 8));
   ui->UpgrBtn->setVisible(false);
+  ui->ProgressBar->setVisible(false);
   ui->DelLostBtn->setEnabled(false);
   for (QWidget* w : {static_cast<QWidget*>(ui->ReplCb), static_cast<QWidget*>(ui->ReplOldLb),
                      static_cast<QWidget*>(ui->ReplNewLb), static_cast<QWidget*>(ui->ReplaceBtn)})
@@ -70,42 +91,52 @@ void TMainWin::BuildControls() {
 
 void TMainWin::ConnectHandlers() {
   connect(UDPTimer, &QTimer::timeout, this, &TMainWin::UDPTimerTimer);
+  connect(busyDelay_, &QTimer::timeout, this, &TMainWin::UpdateBusy);
   connect(ui->SearchEthBtn, &QPushButton::clicked, this, &TMainWin::SearchEthBtnClick);
   connect(ui->WwwBtn, &QPushButton::clicked, this, &TMainWin::WwwBtnClick);
   connect(ui->HelpEthBtn, &QPushButton::clicked, this, &TMainWin::HelpEthBtnClick);
   connect(ui->HelpDevBtn, &QPushButton::clicked, this, &TMainWin::HelpDevBtnClick);
   connect(ui->DelLostBtn, &QPushButton::clicked, this, &TMainWin::DelLostBtnClick);
   connect(ui->ReplaceBtn, &QPushButton::clicked, this, &TMainWin::ReplaceBtnClick);
-  connect(ui->UpgrBtn, &QPushButton::clicked, this,
-          [this] { Guarded([this] { UpgrBtnClick(this, devSet); }); });
+  connect(ui->UpgrBtn, &QPushButton::clicked, this, &TMainWin::UpgrBtnClick);
 
-  // Every click on a row selects (also on the row already selected), and so does every change
-  // of the row from the keyboard. A mouse press also moves the current row, so row changes
-  // during a mouse gesture are left to the click that ends it.
+  // A click with the primary button selects (also on the row already selected), and so does a
+  // change of row by the arrow keys, Home, End, Page Up and Page Down. A mouse press also
+  // moves the current row, so row changes during a mouse gesture are left to the click that
+  // ends it.
   ui->EthLstBox->viewport()->installEventFilter(this);
+  ui->EthLstBox->installEventFilter(this);
   connect(ui->EthLstBox, &QListWidget::itemClicked, this, [this] { EthLstBoxClick(); });
   connect(ui->EthLstBox, &QListWidget::currentRowChanged, this, [this](int row) {
     if (!ethMouseDown && row >= 0) EthLstBoxClick();
   });
-  connect(ui->EthLstBox, &QListWidget::itemActivated, this, [this] {
-    if (!ethMouseDown) EthLstBoxClick();
-  });
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ui->EthLstBox->viewport()) {
+  if (watched == ui->EthLstBox) {
+    if (event->type() == QEvent::KeyPress) {
+      // Enter would load the row again and throw away the pages' unsaved edits; the list's
+      // type-ahead would take Space to the next row (every row begins with a blank).
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) return true;
+      if (!static_cast<QKeyEvent*>(event)->text().trimmed().isEmpty()) return true;
+    }
+  } else if (watched == ui->EthLstBox->viewport()) {
     switch (event->type()) {
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:
+        // Only the primary button chooses a controller.
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
         ethMouseDown = true;
         break;
       case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
         // After the list has handled the release: a gesture that ended on another row than it
         // started on emits no click, yet the row has changed; select it all the same.
         QTimer::singleShot(0, this, [this] {
           ethMouseDown = false;
           const int row = ui->EthLstBox->currentRow();
-          if (row >= 0 && row != devSet.selected) EthLstBoxClick();
+          if (row >= 0 && row != askedRow_) EthLstBoxClick();
         });
         break;
       default:
@@ -123,75 +154,194 @@ void TMainWin::CentreOnDesktop() {
 }
 
 void TMainWin::FormCreate() {
-  Guarded([this] {
-    devSet.Search();
-    FillEthList();
-  });
-  // A search that failed before the list was built found nothing either: no empty pages.
-  if (devSet.count == 0) pages->setVisible(false);
+  // Until the search reports, nothing is loaded: no empty pages.
+  pages->setVisible(false);
+  core_->Search();
 }
 
-bool TMainWin::Guarded(const std::function<void()>& steps) {
-  try {
-    steps();
-    return true;
-  } catch (const zav::UErr& e) {
-    ShowError(QString::fromStdString(zav::UErrText(e)));
-  } catch (const std::exception& e) {
-    ShowError(QString::fromLocal8Bit(e.what()));
-  } catch (...) {
-    ShowError(QStringLiteral("Nieznany błąd programu."));
-  }
-  return false;
+void TMainWin::TakeCoreEvents() {
+  eventsPosted_.store(false);
+  for (const zav::core::CoreEvent& ev : core_->TakeEvents()) Apply(ev);
+  UpdateBusy();
 }
 
-namespace {
-QMessageBox* NewErrorBox(const QString& text, QWidget* parent) {
-  auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok,
-                              parent);
-  box->setObjectName(QStringLiteral("ErrorBox"));
-  return box;
-}
-}  // namespace
-
-void TMainWin::ShowError(const QString& text) {
-  // One box shows every error in turn: under X11 each new top-level window keeps memory for
-  // good (some 30 kB for this box), and a day on site can bring hundreds of errors. A tick
-  // that fails while an action's box is still open gets a box of its own above it.
-  if (errorBox_ != nullptr && errorBox_->isVisible()) {
-    const std::unique_ptr<QMessageBox> nested(NewErrorBox(text, this));
-    nested->exec();
+void TMainWin::Apply(const zav::core::CoreEvent& ev) {
+  using zav::core::Op;
+  if (ev.kind == zav::core::CoreEvent::Kind::Progress) {
+    ShowProgress(ev);
     return;
   }
-  if (errorBox_ == nullptr)
-    errorBox_ = NewErrorBox(text, this);
+  if (ev.op == Op::Select || ev.op == Op::Firmware) ui->ProgressBar->setVisible(false);
+  devSet = ev.state->set;
+  switch (ev.op) {
+    case Op::Search:
+      FillEthList();
+      if (devSet.count == 0) pages->setVisible(false);
+      break;
+    case Op::Select:
+      ShowSelectedRow(ev.listChanged);
+      AdoptConfig(ev.state->config);
+      ShowPagesAndDevices();
+      break;
+    case Op::Tick:
+      if (ev.listChanged) FillEthList();
+      if (ev.reloaded) {
+        AdoptConfig(ev.state->config);
+        ShowPagesAndDevices();
+      } else if (ev.tableChanged) {
+        AdoptTable(ev.state->config.table);
+        FillDevList();
+      }
+      break;
+    case Op::WriteDoors:
+    case Op::WriteLift:
+      if (ev.listChanged) FillEthList();
+      break;
+    case Op::DeleteInactive:
+    case Op::Replace:
+      if (ev.listChanged) FillEthList();
+      // Whatever the reload reached, the panel shows the table in memory.
+      if (ev.reloaded) AdoptConfig(ev.state->config);
+      if (ev.reloaded || ev.tableChanged) FillDevList();
+      break;
+    case Op::Firmware:
+      break;
+    case Op::Run:
+      FillEthList();
+      break;
+  }
+  if (!ev.error.empty())
+    ShowError(ev.localText ? QString::fromLocal8Bit(ev.error.c_str())
+                           : QString::fromStdString(ev.error));
+  if (ev.refused) ShowError(QString::fromUtf8(kIncompleteText));
+}
+
+void TMainWin::ShowProgress(const zav::core::CoreEvent& ev) {
+  QProgressBar* bar = ui->ProgressBar;
+  if (ev.total <= 0) return;
+  bar->setFormat(ev.op == zav::core::Op::Firmware
+                     ? QStringLiteral("Wysyłanie oprogramowania: %v z %m bloków")
+                     : QStringLiteral("Odczyt konfiguracji: %v z %m bloków"));
+  bar->setRange(0, ev.total);
+  bar->setValue(ev.done);
+  // A load that ends at once is not announced.
+  if (ev.done < ev.total && !bar->isVisible() && !busyDelay_->isActive()) bar->setVisible(true);
+}
+
+void TMainWin::AdoptConfig(const zav::core::LoadedConfig& config) {
+  table = config.table;
+  doors = config.doors;
+  lift = config.lift;
+}
+
+void TMainWin::AdoptTable(const zav::BusDeviceTable& newTable) {
+  table = newTable;
+  table.ClearTaken();
+  if (table.controllerKind == 1) doors.MarkTaken();
+  if (table.controllerKind == 2) lift.MarkTaken();
+}
+
+void TMainWin::UpdateBusy() {
+  const bool selecting = core_->Selecting();
+  if (selecting && !pages->isEnabled()) return;
+  if (selecting) {
+    if (!busyDelay_->isActive() && !ui->ProgressBar->isVisible()) {
+      busyDelay_->start();
+      return;
+    }
+    if (busyDelay_->isActive()) return;
+    pages->setEnabled(false);
+    ui->SelDevBox->setEnabled(false);
+    return;
+  }
+  busyDelay_->stop();
+  ui->ProgressBar->setVisible(false);
+  if (!pages->isEnabled()) pages->setEnabled(true);
+  if (!ui->SelDevBox->isEnabled()) ui->SelDevBox->setEnabled(true);
+}
+
+bool TMainWin::Settle(int timeoutMs, bool boxesClosed) {
+  QElapsedTimer clock;
+  clock.start();
+  for (;;) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const bool boxOpen = errorBox_ != nullptr && errorBox_->isVisible();
+    const bool boxesDone = !boxesClosed || (!boxOpen && pendingErrors_.isEmpty());
+    if (core_->Idle() && !eventsPosted_.load() && boxesDone) {
+      UpdateBusy();
+      return true;
+    }
+    if (clock.elapsed() > timeoutMs) return false;
+    QThread::msleep(1);
+  }
+}
+
+int TMainWin::SelectedMode() const {
+  const zav::UdpDev* dev = devSet.Selected();
+  return dev ? dev->mode : -1;
+}
+
+void TMainWin::WriteConfig(int kind) {
+  zav::core::LoadedConfig written;
+  written.table = table;
+  written.doors = doors;
+  written.lift = lift;
+  if (kind == 1)
+    core_->WriteDoors(written);
   else
-    errorBox_->setText(text);
-  errorBox_->exec();
+    core_->WriteLift(written);
+}
+
+void TMainWin::ShowError(const QString& text) {
+  // One box at a time. An error that comes while it is open waits, and is shown once after the
+  // box closes unless it says what the box said; the poll goes on meanwhile. The same box is
+  // shown again for each error: under X11 each new top-level window keeps memory for good.
+  if (errorBox_ != nullptr && errorBox_->isVisible()) {
+    if (text != shownError_ && !pendingErrors_.contains(text)) pendingErrors_ << text;
+    return;
+  }
+  if (errorBox_ == nullptr) {
+    errorBox_ = NewErrorBox(this);
+    connect(errorBox_, &QMessageBox::finished, this, [this] {
+      // After the box is gone, and not inside its own closing.
+      QTimer::singleShot(0, this, [this] { ShowNextError(); });
+    });
+  }
+  shownError_ = text;
+  errorBox_->setText(text);
+  errorBox_->open();
+}
+
+void TMainWin::ShowNextError() {
+  if (errorBox_ != nullptr && errorBox_->isVisible()) return;
+  while (!pendingErrors_.isEmpty()) {
+    const QString next = pendingErrors_.takeFirst();
+    if (next == shownError_) continue;
+    ShowError(next);
+    return;
+  }
 }
 
 void TMainWin::HelpDoorBtnClick() {
-  Guarded([this] {
-    if (showHelpTopic) showHelpTopic(2);
-  });
+  if (showHelpTopic) showHelpTopic(2);
 }
 
 void TMainWin::RapCfgBtnClick() {
-  Guarded([this] {
+  try {
     if (runReport) runReport();
-  });
+  } catch (const std::exception& e) {
+    ShowError(QString::fromLocal8Bit(e.what()));
+  }
 }
 
 void TMainWin::CloseSessions() noexcept {
-  devSet.CloseAll();
-  // A close that got no answer is not tried again when the set goes: the controller forgets
-  // the session by itself, and shutdown must not wait for it twice.
-  for (zav::UdpDev& dev : devSet.devs) dev.session = false;
+  core_->Shutdown();
 }
 
 void TMainWin::closeEvent(QCloseEvent* event) {
-  // No tick may open a session again once the sessions are closed.
+  // The window goes at once. Once it is off the screen the core ends (its operation in flight
+  // finishes or gives up) and every session is closed once; no tick starts in between.
   UDPTimer->stop();
-  CloseSessions();
   event->accept();
+  QTimer::singleShot(0, this, [this] { CloseSessions(); });
 }

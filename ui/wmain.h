@@ -1,18 +1,23 @@
-// The main window: owns the controller set, the selected controller's bus device table and
-// configuration, the one-second poll, and the three areas of the screen (Ethernet panel, bus
-// devices panel, configuration pages).
+// The main window: the three areas of the screen (Ethernet panel, bus devices panel,
+// configuration pages) over the controller-session core. The window asks the core for every
+// operation that waits on the network and shows what comes back; it never waits itself. It
+// keeps the last controller list the core published and a working copy of the selected
+// controller's table and configuration, which the pages edit.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 
 #include "config/bus_device_table.h"
 #include "config/lift_config.h"
 #include "config/passage_config.h"
+#include "core/controller_core.h"
+#include "core/core_state.h"
 #include "link/endpoint.h"
-#include "link/udpdevset.h"
 #include "ui/pages_host.h"
 
 class QMessageBox;
@@ -25,42 +30,44 @@ class TMainWin;
 class TMainWin : public QWidget, public PagesHost {
   Q_OBJECT
  public:
-  // Makes udp and clock the link's endpoint and clock, builds the window and runs FormCreate
-  // (the first network search). Both must outlive the window.
+  // Starts the core over udp and clock, builds the window and asks for the first network
+  // search. Both must outlive the window.
   TMainWin(zav::UdpEndpoint& udp, zav::Clock& clock, QWidget* parent = nullptr);
   ~TMainWin() override;
   TMainWin(const TMainWin&) = delete;
   TMainWin& operator=(const TMainWin&) = delete;
 
   // PagesHost
-  zav::UdpDevSet& DevSet() override { return devSet; }
-  bool Guarded(const std::function<void()>& steps) override;
+  int SelectedMode() const override;
+  void WriteConfig(int kind) override;
   void ShowError(const QString& text) override;
-  void FillEthList() override;
   void HelpDoorBtnClick() override;
   void RapCfgBtnClick() override;
 
   // Start-up and shutdown.
   void FormCreate();
+  // Ends the core: what is queued is dropped, then every session is closed once.
   void CloseSessions() noexcept;
 
   // Ethernet panel.
   void SearchEthBtnClick();
   void EthLstBoxClick();
   void SelectEthDev();
-  void LoadConfig(zav::UdpDev& dev);
-  static const char* const kBadBlockText;
+  void FillEthList();
   void WwwBtnClick();
   void HelpEthBtnClick();
   void HelpDevBtnClick();
 
-  // Periodic poll.
+  // Periodic poll: asks the core for a tick.
   void UDPTimerTimer();
 
   // Bus devices panel.
   void FillDevList();
   void DelLostBtnClick();
   void ReplaceBtnClick();
+
+  // The hidden firmware upload: the file chosen here, the blocks sent by the core.
+  void UpgrBtnClick();
 
   // Hooks to the windows that are created after this one (the help window, and the location
   // dialog of the report). Unset hooks make their buttons do nothing.
@@ -71,13 +78,18 @@ class TMainWin : public QWidget, public PagesHost {
 
   TConfigPages& Pages() { return *pages; }
   QTimer& Timer() { return *UDPTimer; }
+  zav::core::ControllerCore& Core() { return *core_; }
+  // Handles the core's events until it has nothing queued, running or to report and (with
+  // boxesClosed) no error box is open or waiting, or until timeoutMs passed. False on the
+  // time-out. For tests and benchmarks: the window itself never waits.
+  bool Settle(int timeoutMs = 10000, bool boxesClosed = true);
 
-  zav::UdpDevSet devSet;
+  // The controller set as the core last published it.
+  zav::core::ControllerList devSet;
+  // The selected controller's table and configuration, the user's edits included.
   zav::BusDeviceTable table;
-  zav::PassageConfig doors;
-  zav::LiftConfig lift;
-  bool ShowTimerErrors = true;
-  int PollPhase = 0;  // 0..14: which slots get a keep-alive on the next complete tick
+  zav::PassageConfig doors{table};
+  zav::LiftConfig lift{table};
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -87,16 +99,32 @@ class TMainWin : public QWidget, public PagesHost {
   void BuildControls();
   void ConnectHandlers();
   void CentreOnDesktop();
-  // The tick's steps without their error handling.
-  void TickSteps();
+  // Takes the core's events on the window's thread.
+  void TakeCoreEvents();
+  void Apply(const zav::core::CoreEvent& ev);
+  void ShowProgress(const zav::core::CoreEvent& ev);
+  // The working copy becomes the core's table and configuration.
+  void AdoptConfig(const zav::core::LoadedConfig& config);
+  // Only the table is new: the edits stay, marked against it.
+  void AdoptTable(const zav::BusDeviceTable& newTable);
   void ShowPagesAndDevices();
+  // After a selection: the list marks the selected row and, when it answered, shows its line.
+  void ShowSelectedRow(bool answered);
+  // The pages and the device panel's buttons wait while a selection is under way.
+  void UpdateBusy();
+  void ShowNextError();
 
   std::unique_ptr<Ui::TMainWin> ui;
+  std::unique_ptr<zav::core::ControllerCore> core_;
   TConfigPages* pages = nullptr;
   QTimer* UDPTimer = nullptr;
-  bool tickRunning = false;          // no tick starts while another is suspended in an error box
+  QTimer* busyDelay_ = nullptr;      // a selection shows as busy only when it takes a while
+  std::atomic<bool> eventsPosted_{false};  // a TakeCoreEvents call is on its way
   bool ethMouseDown = false;         // a mouse gesture on EthLstBox is in progress
+  int askedRow_ = -1;                // the row the user chose last
   QMessageBox* errorBox_ = nullptr;  // made at the first error, then shown again for each
+  QStringList pendingErrors_;        // errors that came while the box was open
+  QString shownError_;               // the text of the box on screen
   // What the lines of DevListBox were made from (LineKey per row).
   std::array<std::uint64_t, zav::kMaxBusDevices> shownLineKeys_{};
 };

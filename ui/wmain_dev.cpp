@@ -10,6 +10,7 @@
 
 #include "link/wire.h"
 #include "ui/config_pages.h"
+#include "ui/firmware_action.h"
 #include "ui/wmain.h"
 #include "ui_wmain.h"
 
@@ -28,8 +29,7 @@ std::uint64_t LineKey(const zav::BusDeviceTable& table, int pos) {
 
 void TMainWin::FillDevList() {
   const int n = table.activeCount;
-  const bool haveSelected = devSet.selected >= 0 && devSet.selected < devSet.count;
-  if (n > 0 && haveSelected)
+  if (n > 0 && devSet.HasSelected())
     ui->SelDevBox->setTitle(QStringLiteral(" ") +
                             Text(zav::DevName(devSet.devs[devSet.selected].id)) +
                             QStringLiteral(" "));
@@ -88,27 +88,15 @@ void TMainWin::FillDevList() {
 }
 
 void TMainWin::DelLostBtnClick() {
-  Guarded([this] {
-    if (devSet.Collect(0)) FillEthList();
-    // One full tick first; it shows its own errors and never passes one on.
-    UDPTimerTimer();
-    if (devSet.selected < 0 || devSet.selected >= devSet.count) return;
-    zav::UdpDev& dev = devSet.devs[devSet.selected];
-    dev.DeleteInactive();
-    LoadConfig(dev);
-    FillDevList();
-  });
+  core_->DeleteInactive();
 }
 
 void TMainWin::ReplaceBtnClick() {
-  Guarded([this] {
-    if (devSet.Collect(0)) FillEthList();
-    const int item = ui->ReplCb->currentIndex();
-    if (item < 0 || devSet.selected < 0 || devSet.selected >= devSet.count) return;
-    const auto pair = static_cast<zav::ReplacementPair>(ui->ReplCb->itemData(item).toUInt());
-    zav::UdpDev& dev = devSet.devs[devSet.selected];
-    dev.ReplaceDevice(pair);
-    LoadConfig(dev);
-    FillDevList();
-  });
+  const int item = ui->ReplCb->currentIndex();
+  if (item < 0 || !devSet.HasSelected()) return;
+  core_->Replace(static_cast<zav::ReplacementPair>(ui->ReplCb->itemData(item).toUInt()));
+}
+
+void TMainWin::UpgrBtnClick() {
+  ::UpgrBtnClick(this, devSet.HasSelected(), [this](std::FILE* file) { core_->UploadFirmware(file); });
 }

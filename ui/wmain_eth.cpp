@@ -1,65 +1,69 @@
-// The Ethernet panel: search, the controller list, selecting and loading a controller, the web
-// page and the help buttons.
+// The Ethernet panel: search, the controller list, selecting a controller, the web page and the
+// help buttons.
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <stdexcept>
 
-#include "link/uerr.h"
-#include "link/wire.h"
 #include "ui/config_pages.h"
 #include "ui/wmain.h"
 #include "ui_wmain.h"
 
 namespace {
-// Modes 2 (Serwis) and 3 (Instalacja) let the tool read and write the bus configuration.
-bool ServiceMode(const zav::UdpDev& dev) {
-  return (dev.mode & 0x02) != 0;
-}
-
 QString Text(const std::string& utf8) {
   return QString::fromStdString(utf8);
 }
 }  // namespace
 
 void TMainWin::SearchEthBtnClick() {
-  Guarded([this] {
-    devSet.Search();
-    FillEthList();
-  });
+  core_->Search();
 }
 
 void TMainWin::FillEthList() {
   const int count = devSet.count;
-  const int selected = devSet.selected;
   QListWidget* list = ui->EthLstBox;
-  {
-    // Rebuilding the list is not a user's choice of row.
-    const QSignalBlocker block(list);
-    list->clear();
-  }
   ui->WwwBtn->setEnabled(count > 0);
   if (count <= 0) {
+    const QSignalBlocker block(list);
+    list->clear();
     pages->setVisible(false);
     return;
   }
   {
+    // Rebuilding the list is not a user's choice of row. Rows whose text stays are kept, so
+    // a poll that changed one controller's mode repaints that row alone.
     const QSignalBlocker block(list);
-    for (int i = 0; i < count; ++i) list->addItem(Text(devSet.devs[i].ListLine()));
-  }
-  if (selected < 0 || selected >= count) {
-    {
-      const QSignalBlocker block(list);
-      list->setCurrentRow(0);
+    while (list->count() > count) delete list->takeItem(list->count() - 1);
+    for (int i = 0; i < count; ++i) {
+      const QString line = Text(devSet.devs[static_cast<std::size_t>(i)].ListLine());
+      if (i < list->count()) {
+        if (list->item(i)->text() != line) list->item(i)->setText(line);
+      } else {
+        list->addItem(line);
+      }
     }
-    SelectEthDev();
+    // A newer choice of the user's that the core has not reached yet keeps its row.
+    if (!core_->Selecting()) list->setCurrentRow(devSet.HasSelected() ? devSet.selected : 0);
+  }
+  if (devSet.HasSelected()) pages->FillVisiblePage();
+}
+
+void TMainWin::ShowSelectedRow(bool answered) {
+  QListWidget* list = ui->EthLstBox;
+  if (list->count() != devSet.count) {
+    FillEthList();
     return;
   }
-  {
-    const QSignalBlocker block(list);
-    list->setCurrentRow(selected);
+  const zav::UdpDev* dev = devSet.Selected();
+  if (dev == nullptr) return;
+  if (answered) {
+    const QString line = Text(dev->ListLine());
+    QListWidgetItem* item = list->item(devSet.selected);
+    if (item->text() != line) item->setText(line);
   }
-  pages->FillVisiblePage();
+  if (core_->Selecting()) return;
+  askedRow_ = devSet.selected;
+  const QSignalBlocker block(list);
+  if (list->currentRow() != devSet.selected) list->setCurrentRow(devSet.selected);
 }
 
 void TMainWin::EthLstBoxClick() {
@@ -72,23 +76,9 @@ void TMainWin::SelectEthDev() {
   if (rows.isEmpty()) return;
   const int row = list->row(rows.front());
   if (row < 0 || row >= devSet.count) return;
-  devSet.selected = row;
-
-  Guarded([this, list, row] {
-    zav::UdpDev& dev = devSet.devs[row];
-    if (!dev.PollStatus()) {
-      table.Clear();
-      throw zav::UErr{&dev, zav::NoAnswer, 0};
-    }
-    if (QListWidgetItem* item = list->item(row)) item->setText(Text(dev.ListLine()));
-    table.Clear();
-    if (zav::IsController(dev.id)) {
-      if (!ServiceMode(dev)) throw zav::UErr{&dev, zav::NotInServiceMode, 0};
-      LoadConfig(dev);
-    }
-  });
-  // Whatever the block reached, the pages and the devices panel show what the table now holds.
-  ShowPagesAndDevices();
+  askedRow_ = row;
+  core_->Select(row);
+  UpdateBusy();
 }
 
 void TMainWin::ShowPagesAndDevices() {
@@ -97,54 +87,18 @@ void TMainWin::ShowPagesAndDevices() {
   FillDevList();
 }
 
-const char* const TMainWin::kBadBlockText =
-    "Kontroler przysłał niepoprawny blok konfiguracji.\n"
-    "Odczytana konfiguracja jest niepełna i nie zostanie zapisana.\n"
-    "Wybierz kontroler ponownie, aby odczytać ją jeszcze raz.";
-
-void TMainWin::LoadConfig(zav::UdpDev& dev) {
-  // Until a whole read succeeds neither configuration may be written back: a read that stops
-  // part-way leaves records of two different states.
-  doors.complete = false;
-  lift.complete = false;
-  table.Read(dev);
-  if (table.passageCount == 0) return;  // a rejected table: the pages stay hidden
-  bool complete = true;
-  switch (table.controllerKind) {
-    case 1:
-      doors.Read(dev);
-      complete = doors.complete;
-      break;
-    case 2:
-      lift.Read(dev);
-      complete = lift.complete;
-      break;
-    default:
-      break;
-  }
-  // A block the controller answered but that is not a record of its kind (a stray or
-  // duplicated reply, a damaged answer) ends the read without a link error. The records may
-  // then belong to other passages, so the user is told rather than shown them as read.
-  if (!complete && dev.available && (dev.mode & 2) != 0) throw std::runtime_error(kBadBlockText);
-}
-
 void TMainWin::WwwBtnClick() {
-  Guarded([this] {
-    if (devSet.count <= 0 || devSet.selected < 0 || devSet.selected >= devSet.count) return;
-    const QString url = QStringLiteral("http://") + Text(devSet.devs[devSet.selected].IpText());
-    // The browser's answer is not checked: a failure shows nothing.
-    if (openUrl) openUrl(url);
-  });
+  const zav::UdpDev* dev = devSet.Selected();
+  if (dev == nullptr) return;
+  const QString url = QStringLiteral("http://") + Text(dev->IpText());
+  // The browser's answer is not checked: a failure shows nothing.
+  if (openUrl) openUrl(url);
 }
 
 void TMainWin::HelpEthBtnClick() {
-  Guarded([this] {
-    if (showHelpTopic) showHelpTopic(0);
-  });
+  if (showHelpTopic) showHelpTopic(0);
 }
 
 void TMainWin::HelpDevBtnClick() {
-  Guarded([this] {
-    if (showHelpTopic) showHelpTopic(1);
-  });
+  if (showHelpTopic) showHelpTopic(1);
 }

@@ -19,6 +19,7 @@
 #include "config/cfg_report.h"
 #include "config/cp1250.h"
 #include "config/passage_config.h"
+#include "link/firmware.h"
 #include "link/link.h"
 #include "link/udpdevset.h"
 #include "link/uerr.h"
@@ -30,6 +31,16 @@
 #include "ui/whelp.h"
 
 namespace {
+
+// The selected controller of a set, as the window hands it to the report and the upload.
+const zav::UdpDev* Selected(const zav::UdpDevSet& set) {
+  return set.selected >= 0 && set.selected < set.count ? &set.devs[set.selected] : nullptr;
+}
+
+// The upload the window's core runs, here on the test's own thread.
+std::function<void(std::FILE*)> Upload(zav::UdpDevSet& set) {
+  return [&set](std::FILE* file) { zav::UploadFirmware(file, set.devs[set.selected]); };
+}
 
 constexpr zav::DeviceId kController = 0x30000000u | (305u << 16) | 66u;  // K105_00066
 
@@ -244,7 +255,7 @@ void HelpWindowTest::reportCancelWritesNothing() {
       QTest::keyClicks(d->LokEdit, "x");
       close(d);
     });
-    RapCfgBtnClick(nullptr, lok, table, config, set);
+    RapCfgBtnClick(nullptr, lok, table, config, Selected(set));
   }
   QVERIFY(saveRequests.isEmpty());
   QVERIFY(!QFile::exists(savePath));
@@ -252,7 +263,7 @@ void HelpWindowTest::reportCancelWritesNothing() {
   // Cancelling the save dialog writes nothing either.
   savePath.clear();
   WhenDialogOpens([](TLokalizDlg* d) { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
-  RapCfgBtnClick(nullptr, lok, table, config, set);
+  RapCfgBtnClick(nullptr, lok, table, config, Selected(set));
   QCOMPARE(saveRequests.size(), 1);
   QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 0);
 }
@@ -272,7 +283,7 @@ void HelpWindowTest::reportWritesFileAndKeepsLocationForNextTime() {
     d->LokEdit->insert("ętro");                   // typed text beyond ASCII
     QTest::keyClick(d->LokEdit, Qt::Key_Return);  // "Zapisz" is the default button
   });
-  RapCfgBtnClick(nullptr, lok, table, config, set);
+  RapCfgBtnClick(nullptr, lok, table, config, Selected(set));
   QCOMPARE(saveRequests, QStringList{"2021-05-07 K105_00066"});
 
   const std::string want = zav::WriteCfgReport(
@@ -290,13 +301,13 @@ void HelpWindowTest::reportWritesFileAndKeepsLocationForNextTime() {
     d->LokEdit->setText("Inne");
     QTest::mouseClick(d->CancelBtn, Qt::LeftButton);
   });
-  RapCfgBtnClick(nullptr, lok, table, config, set);
+  RapCfgBtnClick(nullptr, lok, table, config, Selected(set));
   QCOMPARE(shown, QString("Budynek A, piętro"));
   WhenDialogOpens([&](TLokalizDlg* d) {
     shown = d->LokEdit->text();
     QTest::mouseClick(d->CancelBtn, Qt::LeftButton);
   });
-  RapCfgBtnClick(nullptr, lok, table, config, set);
+  RapCfgBtnClick(nullptr, lok, table, config, Selected(set));
   QCOMPARE(shown, QString("Inne"));
 }
 
@@ -311,7 +322,7 @@ void HelpWindowTest::reportUnwritablePathRaisesError() {
   WhenDialogOpens([](TLokalizDlg* d) { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
   QString message;
   try {
-    RapCfgBtnClick(nullptr, lok, table, config, set);
+    RapCfgBtnClick(nullptr, lok, table, config, Selected(set));
   } catch (const std::runtime_error& e) {
     message = QString::fromUtf8(e.what());
   }
@@ -331,7 +342,7 @@ void HelpWindowTest::reportWithoutControllerDoesNothing() {
       QApplication::activeModalWidget()->close();
     }
   });
-  RapCfgBtnClick(nullptr, lok, table, config, set);
+  RapCfgBtnClick(nullptr, lok, table, config, Selected(set));
   QCoreApplication::processEvents();
   QVERIFY(!opened);
   QVERIFY(saveRequests.isEmpty());
@@ -398,7 +409,7 @@ void HelpWindowTest::firmwareSendsWholeBlocksOnly() {
 
   const QString path = WriteFile(dir, "a.zfu", 1100);
   ui.openFileName = [&](QWidget*) { return path; };
-  UpgrBtnClick(nullptr, set);
+  UpgrBtnClick(nullptr, Selected(set) != nullptr, Upload(set));
   QCOMPARE(seen.blocks, (QList<int>{0, 1}));
   QFile f(path);
   QVERIFY(f.open(QIODevice::ReadOnly));
@@ -409,7 +420,7 @@ void HelpWindowTest::firmwareSendsWholeBlocksOnly() {
     seen = {};
     const QString small = WriteFile(dir, QString("s%1.pfu").arg(size), size);
     ui.openFileName = [&](QWidget*) { return small; };
-    UpgrBtnClick(nullptr, set);
+    UpgrBtnClick(nullptr, Selected(set) != nullptr, Upload(set));
     QVERIFY(seen.blocks.isEmpty());
     QVERIFY(infos.isEmpty());
   }
@@ -429,17 +440,17 @@ void HelpWindowTest::firmwareDialogAndFileFailures() {
   };
   ui.information = [&](QWidget*, const QString& t) { infos << t; };
 
-  UpgrBtnClick(nullptr, set);  // no controller: not even the dialog
+  UpgrBtnClick(nullptr, Selected(set) != nullptr, Upload(set));  // no controller: not even the dialog
   QCOMPARE(dialogs, 0);
 
   set.Add(kController, 0x0A000005, 3);
   set.selected = 0;
-  UpgrBtnClick(nullptr, set);  // cancelled
+  UpgrBtnClick(nullptr, Selected(set) != nullptr, Upload(set));  // cancelled
   QCOMPARE(dialogs, 1);
   QVERIFY(infos.isEmpty());
 
   answer = "/nonexistent/zav/firmware.zfu";
-  UpgrBtnClick(nullptr, set);
+  UpgrBtnClick(nullptr, Selected(set) != nullptr, Upload(set));
   QCOMPARE(infos, QStringList{"Nie można otworzyć pliku."});
   QVERIFY(seen.blocks.isEmpty());
   QVERIFY(udp->sent.empty());
@@ -460,7 +471,7 @@ void HelpWindowTest::firmwareStopsAtUnacknowledgedBlock() {
   };
   bool raised = false;
   try {
-    UpgrBtnClick(nullptr, set);
+    UpgrBtnClick(nullptr, Selected(set) != nullptr, Upload(set));
   } catch (const zav::UErr& e) {
     raised = true;
     QCOMPARE(e.code, 7);

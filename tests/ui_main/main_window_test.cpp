@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "core/controller_ops.h"
 #include "link/uerr.h"
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_main/sim_net.h"
@@ -132,6 +133,7 @@ void MainWindowTest::startupWithoutControllers() {
   // A tick with an empty set only collects.
   const auto sentBefore = rig.ep.sent.size();
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.ep.sent.size(), sentBefore);
 }
 
@@ -173,6 +175,7 @@ void MainWindowTest::selectionByMouseAndKeyboard() {
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualItemRect(list->item(1)).center());
   QTest::qWait(20);
+  rig.Settle();
   QCOMPARE(w.devSet.selected, 1);
   QCOMPARE(b.Count('D'), 1);
 
@@ -180,11 +183,13 @@ void MainWindowTest::selectionByMouseAndKeyboard() {
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualItemRect(list->item(1)).center());
   QTest::qWait(20);
+  rig.Settle();
   QCOMPARE(b.Count('D'), 2);
 
   // The keyboard moves the selection and loads the new row.
   list->setFocus();
   QTest::keyClick(list, Qt::Key_Up);
+  rig.Settle();
   QTest::qWait(20);
   QCOMPARE(w.devSet.selected, 0);
   QCOMPARE(a.Count('D'), 2);
@@ -216,6 +221,7 @@ void MainWindowTest::silentControllerShowsError1() {
   // The loaded controller goes quiet; selecting it again clears everything.
   c.silent = true;
   w.SelectEthDev();
+  rig.Settle();
   QCOMPARE(
       rig.boxes.texts,
       QStringList({QStringLiteral("K105_00066, tryb: Niedostępny.\n\nBłąd nr 1: Urządzenie nie "
@@ -238,6 +244,7 @@ void MainWindowTest::otherFamilyLoadsNothing() {
   QCOMPARE(rig.DevRows().size(), 0);
   // Nor does the poll read anything from it.
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(t.signedSeen.size(), std::size_t{0});
 }
 
@@ -250,6 +257,7 @@ void MainWindowTest::newLowerControllerAppearsAbove() {
   // Found by a search.
   rig.net.Add(Ctl(305, 10), "10.0.0.3", 2);
   rig.W<QPushButton>("SearchEthBtn")->click();
+  rig.Settle();
   QCOMPARE(rig.EthRows().size(), 2);
   QVERIFY(rig.EthRows()[0].startsWith(QStringLiteral(" K105_00010")));
   QCOMPARE(w.devSet.selected, 1);
@@ -261,6 +269,7 @@ void MainWindowTest::newLowerControllerAppearsAbove() {
   late.answersDiscovery = false;
   rig.net.QueueStatus(late);
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.EthRows().size(), 3);
   QVERIFY(rig.EthRows()[0].startsWith(QStringLiteral(" K105_00005")));
   QCOMPARE(late.timeStamps, 1);
@@ -276,11 +285,13 @@ void MainWindowTest::inactiveDeviceShownWithinOneTick() {
   TMainWin& w = rig.Start();
   QVERIFY(!rig.W<QPushButton>("DelLostBtn")->isEnabled());
   w.UDPTimerTimer();  // nothing changed: the list stays
+  rig.Settle();
   QCOMPARE(c.Count('D'), 2);
   QVERIFY(!rig.DevRows()[1].contains(QStringLiteral("nieaktywny")));
 
   c.bus[1].state = 0x80;
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.DevRows()[1], QStringLiteral("    Czytnik: R101_00007/A1,   (nieaktywny)"));
   QVERIFY(rig.W<QPushButton>("DelLostBtn")->isEnabled());
   QVERIFY(!rig.W<QPushButton>("ReplaceBtn")->isEnabled());
@@ -290,6 +301,7 @@ void MainWindowTest::inactiveDeviceShownWithinOneTick() {
   // A new reader of the same type makes a pair.
   c.bus.push_back({(1u << 16) | 8u, 0x10, 0, 0, 1});
   w.UDPTimerTimer();
+  rig.Settle();
   auto* cb = rig.W<QComboBox>("ReplCb");
   QCOMPARE(cb->count(), 1);
   QCOMPARE(cb->currentIndex(), 0);
@@ -309,6 +321,7 @@ void MainWindowTest::deleteAndReplaceSendCommandsAndReload() {
   QVERIFY(rig.W<QPushButton>("ReplaceBtn")->isEnabled());
 
   rig.W<QPushButton>("ReplaceBtn")->click();
+  rig.Settle();
   // "R" carries the pair: old position 1 low, new position 3 high; then a full reload.
   std::size_t r = 0;
   while (r < c.signedSeen.size() && c.signedSeen[r].first != 'R') ++r;
@@ -323,6 +336,7 @@ void MainWindowTest::deleteAndReplaceSendCommandsAndReload() {
   c.signedSeen.clear();
   rig.W<QPushButton>("DelLostBtn")->setEnabled(true);
   rig.W<QPushButton>("DelLostBtn")->click();
+  rig.Settle();
   QCOMPARE(c.Count('F'), 1);
   std::size_t f = 0;
   while (c.signedSeen[f].first != 'F') ++f;
@@ -335,6 +349,7 @@ void MainWindowTest::deleteAndReplaceSendCommandsAndReload() {
   c.signedSeen.clear();
   c.silentSigned = true;
   rig.W<QPushButton>("DelLostBtn")->click();
+  rig.Settle();
   QCOMPARE(rig.boxes.texts.size(), 2);
   QVERIFY(rig.boxes.texts[0].contains(QStringLiteral("Błąd nr 6 (r.'D')")));
   QVERIFY(rig.boxes.texts[1].contains(QStringLiteral("Błąd nr 6 (r.'F')")));
@@ -350,6 +365,7 @@ void MainWindowTest::closingSendsCloseToSessionsOnce() {
   QVERIFY(w.devSet.devs[0].session);
   QVERIFY(!w.devSet.devs[1].session);
   w.close();
+  rig.Settle();
   QCOMPARE(a.Count('s'), 1);
   QCOMPARE(b.signedSeen.size(), std::size_t{0});
   rig.win.reset();
@@ -360,9 +376,10 @@ void MainWindowTest::closingSendsCloseToSessionsOnce() {
   SimCtl& c = rig2.net.Add(Ctl(305, 1), "10.0.0.2", 2);
   SimCtl& d = rig2.net.Add(Ctl(305, 2), "10.0.0.3", 2);
   TMainWin& w2 = rig2.Start();
-  w2.devSet.selected = 1;
   rig2.W<QListWidget>("EthLstBox")->setCurrentRow(1);
+  rig2.Settle();
   w2.SelectEthDev();
+  rig2.Settle();
   QVERIFY(w2.devSet.devs[0].session && w2.devSet.devs[1].session);
   c.silentSigned = true;
   rig2.win.reset();
@@ -378,16 +395,22 @@ void MainWindowTest::repeatedSocketErrorShowsOneBox() {
     zav::testing::BoxCloser boxes;
     TMainWin w(ep, clock);
     w.Timer().stop();
+    QVERIFY(w.Settle());
     QCOMPARE(boxes.texts.size(), 1);  // the search could not send
     ep.broken = true;
-    for (int i = 0; i < 60; ++i) w.UDPTimerTimer();
+    for (int i = 0; i < 60; ++i) {
+      w.UDPTimerTimer();
+      QVERIFY(w.Settle());
+    }
     QCOMPARE(boxes.texts.size(), 2);
     QVERIFY(boxes.texts[1].contains(QStringLiteral("recvfrom")));
     // With an empty set no tick completes, so later failures stay silent.
     ep.broken = false;
     w.UDPTimerTimer();
+    QVERIFY(w.Settle());
     ep.broken = true;
     w.UDPTimerTimer();
+    QVERIFY(w.Settle());
     QCOMPARE(boxes.texts.size(), 2);
   }
   // The adapter goes away while a controller is loaded, and comes back.
@@ -396,16 +419,22 @@ void MainWindowTest::repeatedSocketErrorShowsOneBox() {
   rig.net.Add(Ctl(305, 66), "10.0.0.2", 2);
   TMainWin w(flaky, rig.clock);
   w.Timer().stop();
+  QVERIFY(w.Settle());
   QCOMPARE(w.table.activeCount, 3);
   flaky.broken = true;
-  for (int i = 0; i < 60; ++i) w.UDPTimerTimer();
+  for (int i = 0; i < 60; ++i) {
+    w.UDPTimerTimer();
+    QVERIFY(w.Settle());
+  }
   QCOMPARE(rig.boxes.texts.size(), 1);
-  QVERIFY(!w.ShowTimerErrors);
+  QVERIFY(!w.Core().ShowsTickErrors());
   flaky.broken = false;
   w.UDPTimerTimer();
-  QVERIFY(w.ShowTimerErrors);
+  QVERIFY(w.Settle());
+  QVERIFY(w.Core().ShowsTickErrors());
   flaky.broken = true;
   w.UDPTimerTimer();
+  QVERIFY(w.Settle());
   QCOMPARE(rig.boxes.texts.size(), 2);
 }
 
@@ -416,16 +445,23 @@ void MainWindowTest::ticksDoNotNestInErrorBoxes() {
   c.silentSigned = true;  // every table poll fails with error 6
   int nestedTicks = 0;
   rig.boxes.onBox = [&] {
-    if (nestedTicks++ < 5) w.UDPTimerTimer();  // what the timer does while the box is open
+    // What the timer does while the box is open: the ticks run and fail behind it.
+    if (nestedTicks++ < 5) {
+      w.UDPTimerTimer();
+      QVERIFY(w.Settle(10000, false));
+    }
   };
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.boxes.texts.size(), 1);
   QCOMPARE(rig.boxes.maxDepth, 1);
   QVERIFY(rig.boxes.texts[0].contains(QStringLiteral("Błąd nr 6 (r.'D')")));
   // A UErr is shown on every tick that meets it.
   rig.boxes.onBox = nullptr;
   w.UDPTimerTimer();
+  rig.Settle();
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.boxes.texts.size(), 3);
 }
 
@@ -435,34 +471,38 @@ void MainWindowTest::errorsShareOneBoxUnlessItIsOpen() {
   TMainWin& w = rig.Start();
   c.silentSigned = true;  // every table read fails with error 6
   auto errorBoxes = [&] { return w.findChildren<QMessageBox*>(QStringLiteral("ErrorBox")).size(); };
-  for (int i = 0; i < 3; ++i) w.UDPTimerTimer();
+  for (int i = 0; i < 3; ++i) {
+    w.UDPTimerTimer();
+    rig.Settle();
+  }
   QCOMPARE(rig.boxes.texts.size(), 3);
   QCOMPARE(errorBoxes(), 1);
   QCOMPARE(rig.boxes.maxDepth, 1);
 
-  // A tick that fails while a selection's box is open gets a second box above it, gone after.
-  // The closer's own timer does not fire inside its handler, so the inner box is closed here.
+  // A tick that fails while a selection's box is open waits behind it: one box at a time. Its
+  // error says what the box says, so it is not shown again once the box closes.
   rig.boxes.texts.clear();
   bool ticked = false;
-  qsizetype boxesWhileNested = 0;
-  QString nestedText;
+  qsizetype boxesWhileOpen = 0;
+  QWidget* modalAtStart = nullptr;
+  QWidget* modalAfterTick = nullptr;
   rig.boxes.onBox = [&] {
     if (ticked) return;
     ticked = true;
-    QTimer::singleShot(20, [&] {
-      boxesWhileNested = errorBoxes();
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        nestedText = box->text();
-        box->done(QMessageBox::Ok);
-      }
-    });
+    modalAtStart = QApplication::activeModalWidget();
     w.UDPTimerTimer();
+    QVERIFY(w.Settle(10000, false));
+    boxesWhileOpen = errorBoxes();
+    modalAfterTick = QApplication::activeModalWidget();
   };
   w.SelectEthDev();
+  rig.Settle();
+  QVERIFY(ticked);
   QCOMPARE(rig.boxes.texts.size(), 1);
   QVERIFY(rig.boxes.texts[0].contains(QStringLiteral("Błąd nr 6 (r.'D')")));
-  QCOMPARE(boxesWhileNested, 2);
-  QVERIFY(nestedText.contains(QStringLiteral("Błąd nr 6 (r.'D')")));
+  QCOMPARE(boxesWhileOpen, 1);
+  QCOMPARE(modalAfterTick, modalAtStart);
+  QCOMPARE(rig.boxes.maxDepth, 1);
   QCOMPARE(errorBoxes(), 1);
 
   // The shared box shows the text of each error, not the first one's.
@@ -471,6 +511,7 @@ void MainWindowTest::errorsShareOneBoxUnlessItIsOpen() {
   c.silentSigned = false;
   c.silent = true;
   w.SelectEthDev();
+  rig.Settle();
   QCOMPARE(rig.boxes.texts.size(), 1);
   QVERIFY(rig.boxes.texts[0].contains(QStringLiteral("Błąd nr 1:")));
   QCOMPARE(errorBoxes(), 1);
@@ -483,12 +524,15 @@ void MainWindowTest::keepAliveSpreadOverFifteenTicks() {
   TMainWin& w = rig.Start();  // mode Konfiguracja: error 8, nothing loaded
   QCOMPARE(w.devSet.count, 20);
   rig.boxes.texts.clear();
-  for (int i = 0; i < 20; ++i) {
-    rig.net.GiveSession(*rig.net.ctls[i], static_cast<std::uint8_t>(i + 1));
-    w.devSet.devs[i].session = true;
-    std::fill(std::begin(w.devSet.devs[i].key), std::end(w.devSet.devs[i].key), i + 1);
-  }
-  QCOMPARE(w.PollPhase, 0);
+  for (int i = 0; i < 20; ++i) rig.net.GiveSession(*rig.net.ctls[i], static_cast<std::uint8_t>(i + 1));
+  w.Core().Run([](zav::UdpDevSet& set, zav::core::LoadedConfig&) {
+    for (int i = 0; i < 20; ++i) {
+      set.devs[i].session = true;
+      std::fill(std::begin(set.devs[i].key), std::end(set.devs[i].key), i + 1);
+    }
+  });
+  rig.Settle();
+  QCOMPARE(w.Core().PollPhase(), 0);
   auto keepAlives = [&] {
     std::vector<int> got;
     for (int i = 0; i < 20; ++i)
@@ -497,13 +541,19 @@ void MainWindowTest::keepAliveSpreadOverFifteenTicks() {
     return got;
   };
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(keepAlives(), (std::vector<int>{0, 15}));
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(keepAlives(), (std::vector<int>{1, 16}));
-  for (int i = 2; i < 15; ++i) w.UDPTimerTimer();
+  for (int i = 2; i < 15; ++i) {
+    w.UDPTimerTimer();
+    rig.Settle();
+  }
   QCOMPARE(keepAlives().size(), std::size_t{16});  // slots 2..14 and 17..19
-  QCOMPARE(w.PollPhase, 0);
+  QCOMPARE(w.Core().PollPhase(), 0);
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(keepAlives(), (std::vector<int>{0, 15}));
   QCOMPARE(rig.boxes.texts.size(), 0);
 }
@@ -523,6 +573,7 @@ void MainWindowTest::failedPartialReadIsNotWritable() {
   // A later complete read makes it writable again.
   c.silentConfig[1] = false;
   w.SelectEthDev();
+  rig.Settle();
   QVERIFY(w.doors.complete);
 }
 
@@ -533,7 +584,7 @@ void MainWindowTest::undecodableBlockIsReported() {
   TMainWin& w = rig.Start();
   // No link error, yet the read is not complete: the user is told, and it cannot be written.
   QCOMPARE(rig.boxes.texts.size(), 1);
-  QCOMPARE(rig.boxes.texts[0], QString::fromUtf8(TMainWin::kBadBlockText));
+  QCOMPARE(rig.boxes.texts[0], QString::fromUtf8(zav::core::kBadBlockText));
   QCOMPARE(rig.boxes.titles[0], QStringLiteral("Error"));
   QVERIFY(!w.doors.complete);
   QVERIFY(!w.doors.Writable(w.devSet.devs[0]));
@@ -541,6 +592,7 @@ void MainWindowTest::undecodableBlockIsReported() {
 
   c.shortConfig.clear();
   w.SelectEthDev();
+  rig.Settle();
   QCOMPARE(rig.boxes.texts.size(), 1);
   QVERIFY(w.doors.complete);
 }
@@ -551,9 +603,13 @@ void MainWindowTest::unboundPortShowsOneError() {
   zav::testing::BoxCloser boxes;
   TMainWin w(ep, clock);
   w.Timer().stop();
+  QVERIFY(w.Settle());
   QCOMPARE(boxes.texts.size(), 1);
   QVERIFY(boxes.texts[0].contains(QStringLiteral("45389")));
-  for (int i = 0; i < 5; ++i) w.UDPTimerTimer();
+  for (int i = 0; i < 5; ++i) {
+    w.UDPTimerTimer();
+    QVERIFY(w.Settle());
+  }
   QCOMPARE(boxes.texts.size(), 1);
   QVERIFY(w.Pages().isHidden());
 }
@@ -566,6 +622,7 @@ void MainWindowTest::wwwOpensSelectedAddress() {
   w.openUrl = [&](const QString& url) { opened << url; };
   c.silent = true;  // no status poll is made first
   rig.W<QPushButton>("WwwBtn")->click();
+  rig.Settle();
   QCOMPARE(opened, QStringList({QStringLiteral("http://192.168.10.77")}));
 }
 
@@ -575,13 +632,12 @@ void MainWindowTest::helpButtonsShowTheirTopics() {
   QList<int> topics;
   w.showHelpTopic = [&](int topic) { topics << topic; };
   rig.W<QPushButton>("HelpEthBtn")->click();
+  rig.Settle();
   rig.W<QPushButton>("HelpDevBtn")->click();
+  rig.Settle();
   static_cast<PagesHost&>(w).HelpDoorBtnClick();
   QCOMPARE(topics, QList<int>({0, 1, 2}));
 }
-
-QTEST_MAIN(MainWindowTest)
-#include "main_window_test.moc"
 
 // The passage tab strip is filled while its page is out of sight both at start (the window is
 // not shown yet) and when a controller is chosen with "Kontroler" in front; either way the
@@ -606,6 +662,7 @@ void MainWindowTest::passageTabsShowHoweverThePageWasReached() {
   auto* list = rig.W<QListWidget>("EthLstBox");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualItemRect(list->item(1)).center());
+  rig.Settle();
   QCOMPARE(strip->count(), 16);
   pages->setCurrentWidget(w.Pages().DoorSheet);
   QApplication::processEvents();
@@ -613,3 +670,6 @@ void MainWindowTest::passageTabsShowHoweverThePageWasReached() {
   QCOMPARE(name->mapTo(&w, QPoint(0, 0)), nameAt);
   QCOMPARE(rig.boxes.texts, QStringList());
 }
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -72,6 +72,7 @@ void PollAndSelectionTest::rejectedRefreshedTableReloadsAndHidesPages() {
   c.header = 0x24;
   c.bus.push_back({(1u << 16) | 8u, 0x10, 0, 0, 1});
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(c.Count('D'), 3);  // the poll's read, then the full read of LoadConfig
   QCOMPARE(w.table.passageCount, 0);
   QVERIFY(w.Pages().isHidden());
@@ -84,6 +85,7 @@ void PollAndSelectionTest::rejectedRefreshedTableReloadsAndHidesPages() {
   // An accepted table again: the panel is filled, the pages wait for a selection.
   c.header = 0x22;
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.Rows("DevListBox").size(), 4);
   QVERIFY(w.Pages().isHidden());
   QCOMPARE(rig.boxes.texts, QStringList());
@@ -99,9 +101,11 @@ void PollAndSelectionTest::selectedControllerToBlokadaKeepsWhatWasLoaded() {
   c.mode = 0;
   c.bus[1].state = 0x80;  // no longer read, so never shown
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.Rows("EthLstBox"),
            QStringList({QStringLiteral(" K105_00066,  10.0.0.2,  Blokada")}));
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(c.Count('D'), 1);
   QCOMPARE(rig.Rows("DevListBox"), devices);
   QVERIFY(!w.Pages().isHidden());
@@ -120,6 +124,7 @@ void PollAndSelectionTest::controllerSwitchedIntoServiceGetsDevicesNotPages() {
 
   c.mode = 2;
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.Rows("EthLstBox"), QStringList({QStringLiteral(" K105_00066,  10.0.0.2,  Serwis")}));
   QCOMPARE(rig.Rows("DevListBox").size(), 3);
   QCOMPARE(rig.W<QGroupBox>("SelDevBox")->title(), QStringLiteral(" K105_00066 "));
@@ -140,6 +145,7 @@ void PollAndSelectionTest::busChangeKeepsEditsAndTheirMarks() {
 
   c.bus.push_back({(1u << 16) | 8u, 0x10, 0, 0, 1});
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.Rows("DevListBox").size(), 4);
   QCOMPARE(c.Count('C'), 3);  // nothing re-read
   QCOMPARE(w.doors.passages[0].outputs[2], zav::IoRef{0x0203});
@@ -161,14 +167,17 @@ void PollAndSelectionTest::silentSelectionKeepsTheRowText() {
   const QString serwis = QStringLiteral(" K105_00066,  10.0.0.2,  Serwis");
   c.silent = true;
   w.SelectEthDev();
+  rig.Settle();
   QCOMPARE(rig.boxes.texts.size(), 1);
   QCOMPARE(rig.Rows("EthLstBox"), QStringList({serwis}));
   // The selection's poll recorded the change already, so the tick rebuilds nothing.
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.Rows("EthLstBox"), QStringList({serwis}));
   // The next rebuild for another reason shows it.
   rig.net.Add(Ctl(305, 70), "10.0.0.3", 2);
   rig.W<QPushButton>("SearchEthBtn")->click();
+  rig.Settle();
   QCOMPARE(rig.Rows("EthLstBox").first(), QStringLiteral(" K105_00066,  10.0.0.2,  Niedostępny"));
   QCOMPARE(w.devSet.selected, 0);
 }
@@ -180,12 +189,14 @@ void PollAndSelectionTest::searchFindingNothingNewKeepsEdits() {
   TMainWin& w = rig.Start();
   QVERIFY(rig.Choose(w.Pages().dOutRows[1], 0x0205));
   rig.W<QPushButton>("SearchEthBtn")->click();
+  rig.Settle();
   QCOMPARE(rig.W<QListWidget>("EthLstBox")->currentRow(), 0);
   QCOMPARE(c.Count('D'), 1);
   QCOMPARE(w.doors.passages[0].outputs[1], zav::IoRef{0x0205});
   QCOMPARE(w.Pages().dOutRows[1].model->RefAt(0), zav::IoRef{0x0205});
   // Clicking the selected row is a reload: the stored configuration comes back.
   w.EthLstBoxClick();
+  rig.Settle();
   QCOMPARE(c.Count('D'), 2);
   QCOMPARE(w.doors.passages[0].outputs[1], zav::kNone);
 }
@@ -206,6 +217,7 @@ void PollAndSelectionTest::pagesFollowTheKindOfEachSelection() {
   QCOMPARE(pages.currentWidget(), pages.LiftSheet);
 
   rig.W<QListWidget>("EthLstBox")->setCurrentRow(1);
+  rig.Settle();
   QCOMPARE(w.devSet.selected, 1);
   QVERIFY(pages.isTabVisible(kontroler));
   QVERIFY(pages.isTabVisible(door));
@@ -222,12 +234,15 @@ void PollAndSelectionTest::failedTickLeavesPollPhase() {
   TMainWin& w = rig.Start();
   c.silentSigned = true;
   w.UDPTimerTimer();
+  rig.Settle();
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.boxes.texts.size(), 2);
-  QCOMPARE(w.PollPhase, 0);
+  QCOMPARE(w.Core().PollPhase(), 0);
   c.silentSigned = false;
   w.UDPTimerTimer();
-  QCOMPARE(w.PollPhase, 1);
+  rig.Settle();
+  QCOMPARE(w.Core().PollPhase(), 1);
   QCOMPARE(rig.boxes.texts.size(), 2);
 }
 

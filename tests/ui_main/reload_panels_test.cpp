@@ -67,6 +67,7 @@ void ReloadPanelsTest::pollChangingOneLineShowsTheNewLine() {
   c.bus[1].state = 0x80;
   c.bus[3].state = 0x10;
   w.UDPTimerTimer();
+  rig.Settle();
   const QStringList after = rig.Rows("DevListBox");
   QCOMPARE(after, rig.TableLines());
   QCOMPARE(after.size(), 4);
@@ -81,6 +82,7 @@ void ReloadPanelsTest::pollChangingOneLineShowsTheNewLine() {
   c.bus[1].state = 0;
   c.bus[3].state = 0;
   w.UDPTimerTimer();
+  rig.Settle();
   QCOMPARE(rig.Rows("DevListBox"), before);
   QCOMPARE(rig.Items("ReplCb"), QStringList());
   QVERIFY(!rig.W<QComboBox>("ReplCb")->isEnabled());
@@ -103,6 +105,7 @@ void ReloadPanelsTest::anotherControllerWithAsManyDevicesShowsItsOwn() {
   QVERIFY(items(pages.dRdRows[0].sel).contains(QStringLiteral("00007")));
 
   rig.W<QListWidget>("EthLstBox")->setCurrentRow(1);
+  rig.Settle();
   QCOMPARE(w.devSet.selected, 1);
   QCOMPARE(rig.Rows("DevListBox"), rig.TableLines());
   QCOMPARE(rig.Rows("DevListBox").size(), first.size());
@@ -127,6 +130,7 @@ void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
   w.Pages().DoorTc->setCurrentIndex(1);
 
   w.EthLstBoxClick();  // the row already selected: everything is read again
+  rig.Settle();
   QCOMPARE(c.Count('D'), 2);
   QCOMPARE(rig.Rows("DevListBox"), rows);
   QCOMPARE(list->currentRow(), -1);

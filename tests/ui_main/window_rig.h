@@ -65,12 +65,17 @@ struct WindowRig {
   TMainWin& Start(bool show = false) {
     win = std::make_unique<TMainWin>(ep, clock);
     win->Timer().stop();
+    if (!win->Settle()) qWarning("the start-up search never settled");
     if (show) {
       win->show();
       QApplication::setActiveWindow(win.get());
       if (!QTest::qWaitForWindowActive(win.get())) qWarning("main window never became active");
     }
     return *win;
+  }
+  // Lets the window take every answer of the core to what was asked so far.
+  void Settle() {
+    if (!win->Settle()) qFatal("the controller core never settled");
   }
   template <class T>
   T* W(const char* name) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "link/link.h"
+#include "core/controller_ops.h"
 #include "link/uerr.h"
 
 bool TestHost::Guarded(const std::function<void()>& steps) {
@@ -18,6 +19,22 @@ bool TestHost::Guarded(const std::function<void()>& steps) {
     errors.push_back(QString::fromUtf8(e.what()));
   }
   return false;
+}
+
+int TestHost::SelectedMode() const {
+  if (set.selected < 0 || set.selected >= set.count) return -1;
+  return set.devs[static_cast<std::size_t>(set.selected)].mode;
+}
+
+void TestHost::WriteConfig(int kind) {
+  zav::core::LoadedConfig written;
+  written.table = *table;
+  written.doors = *doors;
+  written.lift = *lift;
+  zav::core::WriteOutcome out;
+  const bool ok = Guarded([&] { out = zav::core::WriteSelected(set, written, kind == 1); });
+  if (out.listChanged) ++ethFills;
+  if (ok && out.refused) errors.push_back(QString::fromUtf8(kIncompleteText));
 }
 
 namespace pagetest {
@@ -70,6 +87,9 @@ using namespace pagetest;
 
 PagesTest::PagesTest() {
   zav::Link::Use(&ep, &clock);
+  host.table = &table;
+  host.doors = &doors;
+  host.lift = &lift;
   pages = std::make_unique<TConfigPages>(host, table, doors, lift);
   pages->resize(716, 641);
   pages->show();

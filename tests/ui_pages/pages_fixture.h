@@ -19,18 +19,24 @@
 #include "tests/ui_pages/fake_door.h"
 #include "ui/config_pages.h"
 
+// The host the pages live in, without a window: the write runs here and now, through the
+// same write the controller core runs.
 class TestHost : public PagesHost {
  public:
-  zav::UdpDevSet& DevSet() override { return set; }
-  bool Guarded(const std::function<void()>& steps) override;
+  int SelectedMode() const override;
+  void WriteConfig(int kind) override;
   void ShowError(const QString& text) override { errors.push_back(text); }
-  void FillEthList() override { ++ethFills; }
   void HelpDoorBtnClick() override { ++helpClicks; }
   void RapCfgBtnClick() override { ++reportClicks; }
+  bool Guarded(const std::function<void()>& steps);
 
   zav::UdpDevSet set;
+  // The configuration the pages edit.
+  zav::BusDeviceTable* table = nullptr;
+  zav::PassageConfig* doors = nullptr;
+  zav::LiftConfig* lift = nullptr;
   QStringList errors;
-  int ethFills = 0;
+  int ethFills = 0;  // writes that took in late discovery replies
   int helpClicks = 0;
   int reportClicks = 0;
 };

@@ -15,13 +15,11 @@
 namespace {
 class BenchHost : public PagesHost {
  public:
-  zav::UdpDevSet& DevSet() override { return set; }
-  bool Guarded(const std::function<void()>& steps) override {
-    steps();
-    return true;
+  int SelectedMode() const override {
+    return set.selected >= 0 && set.selected < set.count ? set.devs[0].mode : -1;
   }
+  void WriteConfig(int) override {}
   void ShowError(const QString&) override {}
-  void FillEthList() override {}
   void HelpDoorBtnClick() override {}
   void RapCfgBtnClick() override {}
   zav::UdpDevSet set;
