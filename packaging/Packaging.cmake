@@ -1,6 +1,7 @@
 # Installation and the Debian packages (cpack -G DEB, see scripts/package):
-#   zavconfig      the tool, its desktop entry and icon (everything installed without a
-#                  component, so the tool's own install rule lands here too)
+#   zavconfig      the tool, its desktop entry and icon, and the Wireshark dissector of the
+#                  controller protocol (everything installed without a component, so the
+#                  tool's own install rule lands here too)
 #   zavconfig-sim  zavsim, the simulated controller network for training and tests
 include(GNUInstallDirs)
 
@@ -17,6 +18,18 @@ if(TARGET zavconfig)
             RENAME zavconfig.png COMPONENT Unspecified)
   endforeach()
 endif()
+
+# Wireshark's global Lua plugin folder: Debian's Wireshark 4.0 loads every .lua file in
+# /usr/lib/<multiarch>/wireshark/plugins at start (tshark -G folders, "Global Lua Plugins").
+# The folder is spelled out because GNUInstallDirs adds the multiarch part only when configured
+# with the prefix /usr, while the package is laid out from the default prefix.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(ZAV_WIRESHARK_LUA_DIR lib/${CMAKE_LIBRARY_ARCHITECTURE}/wireshark/plugins)
+else()
+  set(ZAV_WIRESHARK_LUA_DIR lib/wireshark/plugins)
+endif()
+install(FILES ${ZAV_PACKAGING_DIR}/wireshark/zavconfig.lua DESTINATION ${ZAV_WIRESHARK_LUA_DIR}
+        COMPONENT Unspecified)
 
 if(TARGET zavsim)
   install(TARGETS zavsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT sim)
@@ -42,12 +55,14 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME zavconfig)
 # Qt loads its window-system plugin at run time, where dpkg-shlibdeps cannot see it.
 set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The dissector in the plugin folder is used by whichever of them is installed.
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_SUGGESTS "wireshark | tshark")
 set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION
     "Configuration tool for access-control controllers\n\
 Finds the access-control controllers of an Ethernet segment by broadcast, reads\n\
 their RS485 bus devices and their door or lift configuration, lets the installer\n\
 reassign inputs, outputs and readers and writes the configuration back. Polish\n\
-user interface.")
+user interface. Includes a Wireshark dissector for the controllers' UDP protocol.")
 set(CPACK_DEBIAN_SIM_PACKAGE_NAME zavconfig-sim)
 set(CPACK_DEBIAN_SIM_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_SIM_DESCRIPTION

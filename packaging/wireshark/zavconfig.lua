@@ -198,6 +198,23 @@ local LETTER_NAMES = {
 }
 local ACKNOWLEDGED = { S = true, s = true, c = true, F = true, R = true, Y = true }
 
+-- The pure helpers, for the test that checks them against published vectors.
+local helpers = {
+  frame_crc = frame_crc,
+  aes_expand = aes_expand,
+  aes_encrypt = aes_encrypt,
+  make_signer = make_signer,
+  cmac = cmac,
+  session_key = session_key,
+  dev_name = dev_name,
+}
+
+-- A second copy (one given with -X lua_script while the package's copy is installed, or the
+-- vectors test loading it) cannot register the protocol again: it only hands back its helpers.
+-- Every plugin runs with its own globals, so the mark goes where all of them look.
+if package.loaded["zavconfig.dissector"] then return helpers end
+package.loaded["zavconfig.dissector"] = true
+
 ---------------------------------------------------------------------------------------------
 -- Protocol and fields.
 
@@ -256,6 +273,8 @@ local ef = {
                         expert.severity.WARN),
   denied = ProtoExpert.new("zav.denied", "Session refused", expert.group.RESPONSE_CODE,
                            expert.severity.WARN),
+  no_reply = ProtoExpert.new("zav.no_reply", "No reply in the capture", expert.group.SEQUENCE,
+                             expert.severity.WARN),
   retry = ProtoExpert.new("zav.retry", "Request sent again", expert.group.SEQUENCE,
                           expert.severity.NOTE),
   table_short = ProtoExpert.new("zav.table_short", "Device table shorter than its count",
@@ -600,7 +619,12 @@ function zav.dissector(tvb, pinfo, tree)
     add_generated(t, f.request_in, info.request_in)
     add_generated(t, f.rtt, nstime(info.rtt))
   end
-  if info.response_in then add_generated(t, f.response_in, info.response_in) end
+  if info.response_in then
+    add_generated(t, f.response_in, info.response_in)
+  elseif pinfo.visited and not info.reply and info.kind ~= "time" and info.kind ~= "discovery" then
+    -- Known only once the whole capture has been seen (the GUI, or tshark -2).
+    t:add_proto_expert_info(ef.no_reply)
+  end
   if info.retry_of then
     add_generated(t, f.retry_of, info.retry_of):add_proto_expert_info(ef.retry)
   end
@@ -620,13 +644,4 @@ end
 
 DissectorTable.get("udp.port"):add(PORT, zav)
 
--- The pure helpers, for the test that checks them against published vectors.
-return {
-  frame_crc = frame_crc,
-  aes_expand = aes_expand,
-  aes_encrypt = aes_encrypt,
-  make_signer = make_signer,
-  cmac = cmac,
-  session_key = session_key,
-  dev_name = dev_name,
-}
+return helpers

@@ -3,9 +3,9 @@
 # matter). Exit 77 (skipped) without tshark.
 #   vectors_test.sh DISSECTOR VECTORS
 set -euo pipefail
-command -v tshark >/dev/null 2>&1 || { echo "dissector vectors: tshark is missing (scripts/deps installs it); skipped"; exit 77; }
+. "$(dirname "$0")/tshark_env.sh"
+use_dissector "$1"
 work=$(mktemp -d /tmp/zav-vectors.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-# Only the dissector under test: no installed copy, no personal plugins.
-HOME=$work WIRESHARK_PLUGIN_DIR=$work/no-plugins \
-  tshark -G fields -X "lua_script:$2" -X "lua_script1:$1" >/dev/null
+# A private HOME keeps personal plugins out.
+HOME=$work tshark -G fields -X "lua_script:$2" -X "lua_script1:$1" >/dev/null
