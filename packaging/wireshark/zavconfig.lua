@@ -192,7 +192,7 @@ local MODE_NAMES = { [0] = "Blokada", [1] = "Konfiguracja", [2] = "Serwis", [3] 
 local BLOCK_KINDS = { [1] = "passage", [2] = "lift", [16] = "controller inputs/outputs" }
 local CTRL_KINDS = { [1] = "door controller", [2] = "lift controller" }
 local LETTER_NAMES = {
-  O = "status", K = "open session", T = "time stamp", Y = "firmware block",
+  O = "status", K = "open session", Y = "firmware block",
   S = "keep session", s = "close session", D = "device table", C = "read block",
   c = "write block", F = "delete inactive", R = "replace device",
 }
@@ -337,7 +337,11 @@ local function analyse(pinfo, b, len)
 
   if b[3] == 0x43 then  -- 'C': signed
     info.kind = "signed"
-    if len < SIGNED_OVERHEAD then info.short = true; return info end
+    if len < SIGNED_OVERHEAD then
+      info.short = true
+      info.letter = len > 10 and string.char(band(b[10], 0x7F)) or "?"
+      return info
+    end
     info.reply = band(b[10], 0x80) ~= 0
     info.letter = string.char(band(b[10], 0x7F))
     local tool = info.reply and dst or src
@@ -373,6 +377,7 @@ local function analyse(pinfo, b, len)
   end
 
   info.letter = string.char(b[3])
+  info.kind = info.letter == "O" and "status" or (info.letter == "T" and "time" or "plain")
   if len < PLAIN_OVERHEAD then info.short = true; return info end
   info.crc_ok = frame_crc(b, len - 4) == le32(b, len - 4)
   local m = len - PLAIN_OVERHEAD
@@ -382,7 +387,6 @@ local function analyse(pinfo, b, len)
     state.discovery[src] = { frame = info.number, time = now }
     return info
   end
-  info.kind = info.letter == "O" and "status" or (info.letter == "T" and "time" or "plain")
 
   -- A plain reply repeats the request's first eight bytes; only the direction tells them
   -- apart, so a frame is a reply when the peer's request with those bytes is waiting, or when
@@ -533,7 +537,9 @@ local function add_payload(tree, tvb, off, m, info)
     parts[#parts + 1] = MODE_NAMES[band(mode, 3)]
     if band(mode, 0x80) ~= 0 then parts[#parts + 1] = "session held" end
   elseif L == "T" and m >= 4 then
-    tree:add(f.time, tvb:range(off, 4), NSTime.new(tvb:range(off, 4):le_uint(), 0))
+    local secs = tvb:range(off, 4):le_uint()
+    tree:add(f.time, tvb:range(off, 4), NSTime.new(secs, 0))
+    parts[#parts + 1] = os.date("!%Y-%m-%d %H:%M:%S UTC", secs)
   elseif L == "K" and info.reply and m ~= 16 then
     tree:add_proto_expert_info(ef.denied)
     parts[#parts + 1] = "refused"
@@ -557,7 +563,9 @@ function zav.dissector(tvb, pinfo, tree)
   if not info then
     local b = bytes_of(tvb, len)
     if len < 8 then
-      info = { number = pinfo.number, short = true, letter = string.char(b[3]), kind = "plain" }
+      local signed = b[3] == 0x43
+      info = { number = pinfo.number, short = true, kind = signed and "signed" or "plain",
+               letter = signed and "?" or string.char(b[3]) }
     else
       info = analyse(pinfo, b, len)
     end
@@ -569,11 +577,10 @@ function zav.dissector(tvb, pinfo, tree)
   t:add(f.letter, info.kind == "signed" and len > 10 and tvb:range(10, 1) or tvb:range(3, 1),
         info.letter)
   if info.reply ~= nil then add_generated(t, f.reply, info.reply) end
-  local what = string.format("%s %s '%s'", info.kind,
-                             info.reply and "reply" or "request", info.letter)
   if info.short then
     t:add_proto_expert_info(ef.short)
-    pinfo.cols.info = what .. " [too short]"
+    pinfo.cols.info = string.format("%s%s '%s' [too short]", info.kind:sub(1, 1):upper(),
+                                    info.kind:sub(2), info.letter)
     return len
   end
   t:add_le(f.devid, tvb:range(4, 4))
@@ -629,9 +636,13 @@ function zav.dissector(tvb, pinfo, tree)
     add_generated(t, f.retry_of, info.retry_of):add_proto_expert_info(ef.retry)
   end
 
-  local text = string.format("%s %s '%s'", info.kind == "signed" and "Signed" or
-                             (info.kind:sub(1, 1):upper() .. info.kind:sub(2)),
-                             info.reply and "reply" or "request", info.letter)
+  local text
+  if info.kind == "time" then
+    text = "Time stamp 'T'"
+  else
+    text = string.format("%s %s '%s'", info.kind:sub(1, 1):upper() .. info.kind:sub(2),
+                         info.reply and "reply" or "request", info.letter)
+  end
   if LETTER_NAMES[info.letter] then text = text .. " (" .. LETTER_NAMES[info.letter] .. ")" end
   if who ~= "" then text = text .. " " .. who end
   if info.kind == "signed" then text = text .. " seq " .. tvb:range(8, 2):le_uint() end
