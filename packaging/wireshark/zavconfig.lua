@@ -314,12 +314,6 @@ local function le32(b, o)
   return b[o] + 256 * (b[o + 1] + 256 * (b[o + 2] + 256 * b[o + 3]))
 end
 
-local function hex8(b, o)
-  local t = {}
-  for i = o, o + 7 do t[#t + 1] = string.format("%02x", b[i]) end
-  return table.concat(t)
-end
-
 local function pair_with(info, req, now)
   info.request_in = req.frame
   info.rtt = now - req.time

@@ -87,8 +87,13 @@ done
 read_capture() {
   local args=()
   for f in "${fields[@]}"; do args+=(-e "$f"); done
-  HOME=$work tshark -2 -n -r "$1" -X "lua_script:$dissector" -T fields -E separator=/t -E occurrence=a -E aggregator=, \
-    "${args[@]}" 2>"$work/tshark.err"
+  HOME=$work tshark -2 -n -r "$1" -X "lua_script:$dissector" -T fields -E separator=/t \
+    -E occurrence=a -E aggregator=, "${args[@]}" 2>"$work/tshark.err"
+}
+
+# awk over a capture read back, with c_<field> holding each field's column.
+on_fields() {
+  on_fields "$@"
 }
 
 read_capture "$work/site.pcap" >"$work/site.txt"
@@ -101,9 +106,10 @@ echo "frames: $frames, passages of $DOOR: $passages"
 [ "$frames" -ge 40 ] || fail "only $frames frames captured"
 
 # Every frame is named, and every checksum and signature holds.
-awk -F'\t' "${col_vars[@]}" '
+on_fields '
   $c_kind == "" { print "frame " $c_number ": not dissected"; bad++ }
-  $c_kind == "signed" && $c_sig_ok != "1" { print "frame " $c_number ": signature " ($c_sig_ok == "" ? "not checked" : "bad"); bad++ }
+  $c_kind == "signed" && $c_sig_ok != "1" {
+    print "frame " $c_number ": signature " ($c_sig_ok == "" ? "not checked" : "bad"); bad++ }
   $c_kind != "signed" && $c_crc_ok != "1" { print "frame " $c_number ": checksum bad"; bad++ }
   $c_message != "" { print "frame " $c_number ": expert info " $c_message; bad++ }
   END { exit bad > 0 }' "$work/site.txt" || fail "a frame of the clean capture is not good"
@@ -116,7 +122,7 @@ for ((p = 0; p < passages; p++)); do expected+=" C:$DOOR:1/$p"; done
 expected+=" c:$DOOR:16/0"
 for ((p = 0; p < passages; p++)); do expected+=" c:$DOOR:1/$p"; done
 expected+=" D:$LIFT C:$LIFT:2/0 s:$DOOR s:$LIFT"
-actual=$(awk -F'\t' "${col_vars[@]}" '
+actual=$(on_fields '
   $c_kind == "signed" && $c_reply == "0" {
     s = $c_letter ":" $c_devname
     if ($c_block_kind != "") s = s ":" $c_block_kind "/" $c_block_index
@@ -129,7 +135,7 @@ actual=$(awk -F'\t' "${col_vars[@]}" '
 # Plain traffic: one discovery answered by every simulated controller (the simulated network
 # may deliver an answer twice), a time stamp for each
 # controller found (close to the capture's own clock), a session opened with each controller.
-awk -F'\t' "${col_vars[@]}" -v door="$DOOR" -v lift="$LIFT" '
+on_fields -v door="$DOOR" -v lift="$LIFT" '
   $c_kind == "discovery" && $c_reply == "0" { requests++ }
   $c_kind == "discovery" && $c_reply == "1" {
     if (!($c_devname in answered)) answers++
@@ -151,12 +157,12 @@ while IFS=$'\t' read -r number epoch stamp; do
   secs=$(date -u -d "$stamp" +%s 2>/dev/null || echo 0)
   diff=$((secs - ${epoch%.*}))
   [ "${diff#-}" -le 5 ] || fail "time stamp of frame $number is $stamp, the frame was sent at $epoch"
-done < <(awk -F'\t' "${col_vars[@]}" '$c_kind == "time" { print $c_number "\t" $c_time_epoch "\t" $c_time }' \
+done < <(on_fields '$c_kind == "time" { print $c_number "\t" $c_time_epoch "\t" $c_time }' \
   "$work/site.txt")
 
 # Pairing: every request but the discovery and the time stamps has its reply, every reply its
 # request and round trip; after the session is opened the status replies show it held.
-awk -F'\t' "${col_vars[@]}" -v door="$DOOR" '
+on_fields -v door="$DOOR" '
   $c_reply == "0" && $c_kind != "discovery" && $c_kind != "time" && $c_response_in == "" {
     print "request " $c_number " (" $c_letter ") has no reply"; bad++ }
   $c_reply == "1" && $c_kind != "discovery" {
@@ -170,7 +176,7 @@ awk -F'\t' "${col_vars[@]}" -v door="$DOOR" '
   END { exit bad > 0 }' "$work/site.txt" || fail "pairing"
 
 # Device table and the written name.
-awk -F'\t' "${col_vars[@]}" -v door="$DOOR" -v name="$PASSAGE_NAME" '
+on_fields -v door="$DOOR" -v name="$PASSAGE_NAME" '
   $c_letter == "D" && $c_reply == "1" && $c_devname == door {
     n = split($c_bus_device, dev, ",")
     if (n < 2 || dev[1] != door) { print "device table of " door ": " $c_bus_device; bad++ }
@@ -202,24 +208,29 @@ flip_byte() {
   printf "$(printf '\\%03o' $((old ^ 0x01)))" | dd of="$file" bs=1 seek="$pos" conv=notrunc status=none
 }
 
-signed_frame=$(awk -F'\t' "${col_vars[@]}" '$c_letter == "c" && $c_reply == "0" && $c_block_kind == "1" { print $c_number; exit }' "$work/site.txt")
-plain_frame=$(awk -F'\t' "${col_vars[@]}" '$c_kind == "status" && $c_reply == "1" { n = $c_number } END { print n }' "$work/site.txt")
+signed_frame=$(on_fields '$c_letter == "c" && $c_reply == "0" && $c_block_kind == "1" {
+  print $c_number; exit }' "$work/site.txt")
+plain_frame=$(on_fields '$c_kind == "status" && $c_reply == "1" { n = $c_number } END { print n }' \
+  "$work/site.txt")
 cp "$work/site.pcap" "$work/altered.pcap"
-magic=$(dd if="$work/altered.pcap" bs=1 skip="$(payload_offset "$work/altered.pcap" "$signed_frame" 0)" count=3 status=none)
+magic=$(dd if="$work/altered.pcap" bs=1 count=3 status=none \
+  skip="$(payload_offset "$work/altered.pcap" "$signed_frame" 0)")
 [ "$magic" = MMD ] || fail "frame $signed_frame does not start with MMD at the expected offset"
 flip_byte "$work/altered.pcap" "$(payload_offset "$work/altered.pcap" "$signed_frame" 20)"
 flip_byte "$work/altered.pcap" "$(payload_offset "$work/altered.pcap" "$plain_frame" 10)"
 echo "altered: one byte of signed frame $signed_frame and of plain frame $plain_frame"
 
 read_capture "$work/altered.pcap" >"$work/altered.txt"
-awk -F'\t' "${col_vars[@]}" -v s="$signed_frame" -v p="$plain_frame" '
+on_fields -v s="$signed_frame" -v p="$plain_frame" '
   $c_number == s {
     if ($c_sig_ok != "0") { print "altered signed frame: sig_ok " $c_sig_ok; bad++ }
-    if ($c_message !~ /Bad signature/) { print "altered signed frame: expert info " $c_message; bad++ }
+    if ($c_message !~ /Bad signature/) {
+      print "altered signed frame: expert info " $c_message; bad++ }
   }
   $c_number == p {
     if ($c_crc_ok != "0") { print "altered plain frame: crc_ok " $c_crc_ok; bad++ }
-    if ($c_message !~ /Bad checksum/) { print "altered plain frame: expert info " $c_message; bad++ }
+    if ($c_message !~ /Bad checksum/) {
+      print "altered plain frame: expert info " $c_message; bad++ }
   }
   $c_number != s && $c_number != p && ($c_sig_ok == "0" || $c_crc_ok == "0") {
     print "frame " $c_number " flagged although unchanged"; bad++ }
@@ -228,21 +239,26 @@ awk -F'\t' "${col_vars[@]}" -v s="$signed_frame" -v p="$plain_frame" '
 # --- a capture that starts after the session was opened --------------------------------------
 # (and ends before the next session request is answered)
 
-first_key=$(awk -F'\t' "${col_vars[@]}" '$c_letter == "K" && $c_reply == "1" { print $c_number; exit }' "$work/site.txt")
-last_key=$(awk -F'\t' "${col_vars[@]}" '$c_letter == "K" && $c_reply == "1" { n = $c_number } END { print n }' "$work/site.txt")
+first_key=$(on_fields '$c_letter == "K" && $c_reply == "1" { print $c_number; exit }' \
+  "$work/site.txt")
+last_key=$(on_fields '$c_letter == "K" && $c_reply == "1" { n = $c_number } END { print n }' \
+  "$work/site.txt")
 editcap -r "$work/site.pcap" "$work/late.pcap" "$((first_key + 1))-$((last_key - 1))"
 read_capture "$work/late.pcap" >"$work/late.txt"
-awk -F'\t' "${col_vars[@]}" '
+on_fields '
   $c_kind == "signed" {
     signed++
-    if ($c_sig_ok != "") { print "frame " $c_number " has a signature verdict without its session"; bad++ }
-    if ($c_message !~ /Session opening not in the capture/) { print "frame " $c_number ": expert info " $c_message; bad++ }
+    if ($c_sig_ok != "") {
+      print "frame " $c_number " has a signature verdict without its session"; bad++ }
+    if ($c_message !~ /Session opening not in the capture/) {
+      print "frame " $c_number ": expert info " $c_message; bad++ }
   }
   $c_letter == "K" { last_k = $c_number; last_k_message = $c_message }
   END {
     if (signed < 10) { print "only " signed " signed frames"; bad++ }
     # The cut ends with the lift'"'"'s session request, whose reply was cut off.
-    if (last_k_message !~ /No reply in the capture/) { print "frame " last_k ": expert info " last_k_message; bad++ }
+    if (last_k_message !~ /No reply in the capture/) {
+      print "frame " last_k ": expert info " last_k_message; bad++ }
     exit bad > 0
   }' "$work/late.txt" || fail "capture without the session opening"
 
