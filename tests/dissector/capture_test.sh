@@ -93,7 +93,7 @@ read_capture() {
 
 # awk over a capture read back, with c_<field> holding each field's column.
 on_fields() {
-  on_fields "$@"
+  awk -F'\t' "${col_vars[@]}" "$@"
 }
 
 read_capture "$work/site.pcap" >"$work/site.txt"
