@@ -92,3 +92,15 @@ void DeriveSessionKey(SigningContext& ctx, std::uint8_t* key16) {
 }
 
 }  // namespace zav
+
+namespace zav {
+
+bool SameBytesConstTime(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+  // Every byte is read and the differences are gathered without a branch on them; the volatile
+  // accumulator keeps the compiler from turning the loop back into an early exit.
+  volatile std::uint8_t diff = 0;
+  for (std::size_t i = 0; i < n; ++i) diff = static_cast<std::uint8_t>(diff | (a[i] ^ b[i]));
+  return diff == 0;
+}
+
+}  // namespace zav

@@ -44,4 +44,8 @@ void FrameSignature(SigningContext& ctx, const std::uint8_t* bytes, std::size_t 
 // AES_r(r), the session key. Leaves the cipher keyed with r.
 void DeriveSessionKey(SigningContext& ctx, std::uint8_t* key16);
 
+// Whether a[0..n) equals b[0..n), in a time that depends only on n: a signature check must not
+// tell an attacker how many leading bytes of a forged signature were right.
+bool SameBytesConstTime(const std::uint8_t* a, const std::uint8_t* b, std::size_t n);
+
 }  // namespace zav

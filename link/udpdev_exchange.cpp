@@ -88,7 +88,7 @@ int UdpDev::SignedCommand(char letter, const std::uint8_t* payload, std::size_t 
     if (r < static_cast<int>(kSignedOverhead)) continue;
     const auto rl = static_cast<std::size_t>(r);
     FrameSignature(sig, reply, rl - kSignatureLen, check);
-    if (std::memcmp(check, reply + rl - kSignatureLen, kSignatureLen) != 0)
+    if (!SameBytesConstTime(check, reply + rl - kSignatureLen, kSignatureLen))
       throw UErr{this, BadSignature, letter};
     const std::size_t m = rl - kSignedOverhead;
     if (max > 0 && m > 0) std::memcpy(out, reply + 11, std::min(m, max));

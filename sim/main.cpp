@@ -13,13 +13,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <string>
 #include <vector>
 
+#include "link/netns_guard.h"
 #include "link/posix_udp.h"
+#include "sim/control_channel.h"
+#include "sim/run_dir.h"
 #include "sim/scenario.h"
 
 namespace {
@@ -37,32 +37,22 @@ std::uint64_t NowMs() {
       duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+constexpr const char* kSocketName = "control.sock";
+
 const char* kUsage =
     "usage: zavsim [options]\n"
     "  --scenario FILE        JSON scenario instead of the built-in one\n"
     "  --extra N              N door controllers more (capacity tests)\n"
     "  --session-timeout MS   forget a session this long after its last command (30000)\n"
-    "  --control PATH         line-based control channel on a Unix socket (also stdin)\n"
+    "  --run-dir DIR          the run's private directory (made with mode 0700 when missing):\n"
+    "                         control channel DIR/control.sock, --log and dump files\n"
     "  --no-stdin             do not read control lines from standard input\n"
-    "  --log FILE             one decoded line per datagram in and out\n"
+    "  --log NAME             one decoded line per datagram in and out, to DIR/NAME\n"
     "  --seed N               seed of the session values and the drop fault\n"
     "  --port N               UDP port (45389)\n"
-    "  --ask PATH LINE...     send one control line to a running zavsim, print the answer\n"
+    "  --ask DIR LINE...      send one control line to the zavsim of run directory DIR (or\n"
+    "                         its socket), print the answer\n"
     "Runs inside the controller namespace of scripts/netns; type 'help' for control commands.\n";
-
-// True only inside a namespace made by "ip netns add" (scripts/netns): its network is private.
-// Anything else may be the machine's real network, where a simulator must not answer.
-bool InNamedNetns() {
-  struct stat self {};
-  if (stat("/proc/self/ns/net", &self) != 0) return false;
-  std::error_code ec;
-  for (const auto& e : std::filesystem::directory_iterator("/run/netns", ec)) {
-    struct stat ns {};
-    if (stat(e.path().c_str(), &ns) == 0 && ns.st_ino == self.st_ino && ns.st_dev == self.st_dev)
-      return true;
-  }
-  return false;
-}
 
 int OpenUdp(std::uint16_t port) {
   int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -84,21 +74,6 @@ int OpenUdp(std::uint16_t port) {
   return fd;
 }
 
-int OpenControl(const std::string& path) {
-  sockaddr_un a{};
-  if (path.size() >= sizeof a.sun_path) return -1;
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  a.sun_family = AF_UNIX;
-  std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
-  unlink(path.c_str());
-  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 8) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // Sends from the controller's own address: ipi_spec_dst picks the source of the datagram.
 bool SendFrom(int fd, const Outgoing& o) {
   return zav::SendWithPktInfo(fd, o.to.ip, o.to.port, o.bytes.data(), o.bytes.size(), 0, o.from) ==
@@ -107,10 +82,16 @@ bool SendFrom(int fd, const Outgoing& o) {
 
 // Client side of the control channel: sends one line, prints the answer. Returns 0 unless the
 // answer is an error or the simulator cannot be reached.
-int Ask(const std::string& path, const std::string& line) {
+int Ask(std::string path, const std::string& line) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) path += "/" + std::string(kSocketName);
   sockaddr_un a{};
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0 || path.size() >= sizeof a.sun_path) return 1;
+  // A simulator that stopped answering must not hold the asking script for ever.
+  timeval limit{10, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   a.sun_family = AF_UNIX;
   std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
   if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
@@ -136,15 +117,10 @@ int Ask(const std::string& path, const std::string& line) {
   return out.starts_with("error:") || out.empty() ? 1 : 0;
 }
 
-struct Conn {
-  int fd;
-  std::string buf;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string scenario, control, logPath;
+  std::string scenario, runDir, logName;
   int extra = 0;
   long long sessionTimeout = -1;
   bool useStdin = true;
@@ -167,12 +143,12 @@ int main(int argc, char** argv) {
         extra = std::stoi(next());
       else if (a == "--session-timeout")
         sessionTimeout = std::stoll(next());
-      else if (a == "--control")
-        control = next();
+      else if (a == "--run-dir")
+        runDir = next();
       else if (a == "--no-stdin")
         useStdin = false;
       else if (a == "--log")
-        logPath = next();
+        logName = next();
       else if (a == "--seed")
         seed = std::stoul(next()), seeded = true;
       else if (a == "--port")
@@ -201,13 +177,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zavsim: value out of range\n");
     return 2;
   }
-  if (!InNamedNetns()) {
-    std::fprintf(stderr,
-                 "zavsim: refusing to answer on the machine's own network; run it inside the "
-                 "controller namespace:\n  scripts/netns up NAME && scripts/netns exec NAME ctl "
-                 "zavsim ...\n");
-    return 3;
+  if (!logName.empty() && (runDir.empty() || !PlainFileName(logName))) {
+    std::fprintf(stderr, "zavsim: --log takes a plain file name and needs --run-dir\n");
+    return 2;
   }
+  if (!zav::RequirePrivateNetns("zavsim")) return 3;
 
   SimNetwork net;
   try {
@@ -230,17 +204,29 @@ int main(int argc, char** argv) {
   }
   if (seeded) net.rng.seed(static_cast<std::uint32_t>(seed));
 
-  std::ofstream logFile;
-  if (!logPath.empty()) {
-    logFile.open(logPath, std::ios::app);
-    if (!logFile) {
-      std::fprintf(stderr, "zavsim: cannot write %s\n", logPath.c_str());
+  int dirFd = -1;
+  if (!runDir.empty()) {
+    std::string why;
+    dirFd = OpenRunDir(runDir, why);
+    if (dirFd < 0) {
+      std::fprintf(stderr, "zavsim: %s\n", why.c_str());
+      return 2;
+    }
+    net.runDirFd = dirFd;
+  }
+  int logFd = -1;
+  if (!logName.empty()) {
+    logFd = OpenInRunDir(dirFd, logName, true);
+    if (logFd < 0) {
+      std::fprintf(stderr, "zavsim: cannot write %s/%s: %s\n", runDir.c_str(), logName.c_str(),
+                   std::strerror(errno));
       return 2;
     }
     const std::uint64_t t0 = NowMs();
-    net.log = [&logFile, t0](const std::string& line) {
-      logFile << (NowMs() - t0) << " " << line << "\n";
-      logFile.flush();
+    net.log = [logFd, t0](const std::string& line) {
+      // One write per line: the log is whole lines also while someone reads it.
+      const std::string l = std::to_string(NowMs() - t0) + " " + line + "\n";
+      [[maybe_unused]] const ssize_t w = write(logFd, l.data(), l.size());
     };
   }
 
@@ -249,9 +235,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zavsim: cannot bind UDP port %u: %s\n", port, std::strerror(errno));
     return 1;
   }
-  const int ctl = control.empty() ? -1 : OpenControl(control);
-  if (!control.empty() && ctl < 0) {
-    std::fprintf(stderr, "zavsim: cannot listen on %s: %s\n", control.c_str(),
+  ControlChannel control;
+  const std::string socketPath = runDir + "/" + kSocketName;
+  if (!runDir.empty() && !control.Listen(socketPath)) {
+    std::fprintf(stderr, "zavsim: cannot listen on %s: %s\n", socketPath.c_str(),
                  std::strerror(errno));
     return 1;
   }
@@ -262,7 +249,6 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   std::vector<Outgoing> pending;
-  std::vector<Conn> conns;
   std::string stdinBuf;
   std::vector<std::uint8_t> buf(65536);
 
@@ -282,8 +268,7 @@ int main(int argc, char** argv) {
   while (!gStop && !net.quitRequested) {
     std::vector<pollfd> fds{{udp, POLLIN, 0}};
     if (useStdin) fds.push_back({0, POLLIN, 0});
-    if (ctl >= 0) fds.push_back({ctl, POLLIN, 0});
-    for (auto& c : conns) fds.push_back({c.fd, POLLIN, 0});
+    control.AddPollFds(fds);
     int timeout = 1000;
     const std::uint64_t now0 = NowMs();
     for (const auto& o : pending)
@@ -329,29 +314,9 @@ int main(int argc, char** argv) {
           stdinBuf.append(tmp, static_cast<std::size_t>(n));
           runLines(stdinBuf, 1);
         }
-      } else if (fd == ctl) {
-        int c = accept4(ctl, nullptr, nullptr, SOCK_CLOEXEC);
-        if (c >= 0) conns.push_back({c, {}});
-      } else {
-        for (auto it = conns.begin(); it != conns.end(); ++it) {
-          if (it->fd != fd) continue;
-          char tmp[4096];
-          ssize_t n = read(fd, tmp, sizeof tmp);
-          if (n <= 0) {
-            close(fd);
-            conns.erase(it);
-          } else {
-            it->buf.append(tmp, static_cast<std::size_t>(n));
-            runLines(it->buf, fd);
-            if (it->buf.size() > 65536) {  // no line is that long: not a control client
-              close(fd);
-              conns.erase(it);
-            }
-          }
-          break;
-        }
       }
     }
+    control.Serve(fds, now, [&](const std::string& line) { return net.Control(line, NowMs()); });
 
     const std::uint64_t sendNow = NowMs();
     for (auto it = pending.begin(); it != pending.end();) {
@@ -364,11 +329,8 @@ int main(int argc, char** argv) {
       it = pending.erase(it);
     }
   }
-  for (auto& c : conns) close(c.fd);
-  if (ctl >= 0) {
-    close(ctl);
-    unlink(control.c_str());
-  }
   close(udp);
+  if (logFd >= 0) close(logFd);
+  if (dirFd >= 0) close(dirFd);
   return 0;
 }

@@ -264,7 +264,7 @@ std::vector<Bytes> SimController::HandleSigned(const std::uint8_t* d, std::size_
   std::uint8_t sig[8];
   signing_.aes.SetKey(session.key, 16);
   FrameSignature(signing_, d, len - 8, sig);
-  if (std::memcmp(sig, d + len - 8, 8) != 0) {
+  if (!SameBytesConstTime(sig, d + len - 8, 8)) {
     ++rejectedSignatures;
     return {};
   }

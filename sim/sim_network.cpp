@@ -4,8 +4,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
+
+#include "sim/run_dir.h"
 
 namespace zav::sim {
 
@@ -54,7 +55,7 @@ bool ParseOnOff(const std::string& text, bool& out) {
 
 const char* kHelp =
     "commands (DEV: name like K108_00202, hex id 0x..., or address):\n"
-    "  list | dump [FILE] | quit\n"
+    "  list | dump [FILE] | quit      (FILE: a plain name, written in the run directory)\n"
     "  mode DEV 0..3 | silent DEV on|off | session-timeout DEV|all MS | close-session DEV\n"
     "  inactive|power|tamper|new DEV POS on|off     bus device flags\n"
     "  add DEV ID [A0 A1 A2 A3 A4 A5 A6 A7]          new bus device (hex bytes)\n"
@@ -211,10 +212,13 @@ std::string SimNetwork::Control(const std::string& line, std::uint64_t nowMs) {
   if (cmd == "dump") {
     std::string text = Dump(nowMs);
     if (w.size() < 2) return text;
-    std::ofstream f(w[1], std::ios::binary | std::ios::trunc);
-    f << text;
-    f.close();
-    return f ? "ok\n" : err("cannot write " + w[1]);
+    // Whoever controls the simulator must not choose where root writes: only a plain name
+    // inside the run's private directory.
+    if (runDirFd < 0) return err("dump FILE needs a run directory (--run-dir)");
+    if (!PlainFileName(w[1]))
+      return err("dump FILE takes a plain file name, written in the run directory");
+    std::string why;
+    return WriteInRunDir(runDirFd, w[1], text, why) ? "ok\n" : err(why);
   }
   if (cmd == "fault") {
     std::size_t i = 1;

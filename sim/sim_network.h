@@ -56,6 +56,10 @@ class SimNetwork {
   SimController* Find(const std::string& sel);
   bool quitRequested = false;
 
+  // The run's private directory (sim/run_dir.h), where "dump FILE" writes; -1: none, and
+  // "dump FILE" is refused.
+  int runDirFd = -1;
+
   // One decoded line per datagram in and out, when set.
   std::function<void(const std::string&)> log;
 
