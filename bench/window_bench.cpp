@@ -5,32 +5,18 @@
 //   load [RUNS]            selecting the 16-passage controller against a bare loop   (netns)
 //   loadmem [RUNS]         the same selection on the in-memory network: the window's share
 //   discovery N            one search finding N controllers                          (netns)
-// The network runs send broadcasts on port 45389, so they refuse to run anywhere but inside a
-// namespace made by "ip netns" (scripts/netns).
-#include <sys/stat.h>
-
+// The network runs send broadcasts on port 45389, so they refuse to run on the machine's own
+// network (link/netns_guard.h): scripts/bench starts them inside scripts/netns namespaces.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "bench/bench_window.h"
 #include "bench/paint_tally.h"
+#include "link/netns_guard.h"
 
 namespace {
-
-bool InNamedNetns() {
-  struct stat self {};
-  if (stat("/proc/self/ns/net", &self) != 0) return false;
-  std::error_code ec;
-  for (const auto& e : std::filesystem::directory_iterator("/run/netns", ec)) {
-    struct stat ns {};
-    if (stat(e.path().c_str(), &ns) == 0 && ns.st_ino == self.st_ino && ns.st_dev == self.st_dev)
-      return true;
-  }
-  return false;
-}
 
 int Arg(int argc, char** argv, int i, int fallback) {
   return argc > i ? std::atoi(argv[i]) : fallback;
@@ -42,13 +28,8 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   const bool network =
       mode == "startup" || mode == "startup-child" || mode == "load" || mode == "discovery";
-  if (network && !InNamedNetns()) {
-    std::fprintf(stderr,
-                 "zav_bench_window %s: runs only inside a scripts/netns namespace (it broadcasts "
-                 "on port 45389)\n",
-                 mode.c_str());
-    return 2;
-  }
+  // These runs broadcast on port 45389.
+  if (network && !zav::RequirePrivateNetns("zav_bench_window")) return 2;
   if (mode == "startup") return RunStartupLauncher(Arg(argc, argv, 2, 6), argv[0]);
   if (mode == "startup-child" && argc > 2) return RunStartupChild(std::atoll(argv[2]));
 

@@ -22,6 +22,7 @@
 #include "config/lift_config.h"
 #include "config/passage_config.h"
 #include "link/link.h"
+#include "link/netns_guard.h"
 #include "link/posix_udp.h"
 #include "link/udpdevset.h"
 #include "link/uerr.h"
@@ -113,6 +114,8 @@ class FaultMatrix : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (geteuid() != 0 || Env("ZAV_NETNS").empty() || Env("ZAVSIM").empty()) return;
+    // The suite broadcasts: started by hand on the machine's own network, it refuses.
+    if (!RequirePrivateNetns("zav_fault_matrix_tests")) return;
     sim = new SimProcess;
     // Short session expiry: a session the tool lost track of under faults (its "K" answers all
     // dropped) frees itself within the suite instead of after 30 s.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "link/link.h"
+#include "link/netns_guard.h"
 #include "link/posix_udp.h"
 #include "link/udpdevset.h"
 #include "link/uerr.h"
@@ -66,6 +67,9 @@ class SimNet : public ::testing::Test {
   static void StartSim(const std::vector<std::string>& args) {
     if (geteuid() != 0 || Env("ZAV_NETNS").empty())
       GTEST_SKIP() << "needs root and the test network";
+    // The suites broadcast: started by hand on the machine's own network, they refuse.
+    if (!RequirePrivateNetns("zav_sim_netns_tests"))
+      GTEST_SKIP() << "refused: not inside a test namespace";
     sim = new SimProcess;
     std::vector<std::string> seeded{"--seed", "7"};
     seeded.insert(seeded.end(), args.begin(), args.end());

@@ -33,15 +33,17 @@ bool EnterNetns(const std::string& ns) {
 
 bool SimProcess::Start(const std::string& net, const std::string& bin,
                        const std::vector<std::string>& args, bool withLog) {
-  const std::string stem = "/tmp/zavsim-" + net + "-" + std::to_string(getpid());
-  sock_ = stem + ".sock";
-  log_ = withLog ? stem + ".log" : "";
-  std::vector<std::string> argv{"ip", "netns",      "exec",      net + "-ctl",
-                                bin,  "--no-stdin", "--control", sock_};
-  if (withLog) argv.insert(argv.end(), {"--log", log_});
+  char dir[] = "/tmp/zavsim-test.XXXXXX";  // made with mode 0700
+  if (!mkdtemp(dir)) return false;
+  dir_ = dir;
+  log_ = withLog ? dir_ + "/datagrams.log" : "";
+  std::vector<std::string> argv{bin, "--no-stdin", "--run-dir", dir_};
+  if (!net.empty()) argv.insert(argv.begin(), {"ip", "netns", "exec", net + "-ctl"});
+  if (withLog) argv.insert(argv.end(), {"--log", "datagrams.log"});
   argv.insert(argv.end(), args.begin(), args.end());
   pid_ = fork();
   if (pid_ == 0) {
+    if (net.empty() && unshare(CLONE_NEWNET) != 0) _exit(126);
     std::vector<char*> a;
     for (auto& s : argv) a.push_back(s.data());
     a.push_back(nullptr);
@@ -54,6 +56,8 @@ bool SimProcess::Start(const std::string& net, const std::string& bin,
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
+      status_ = status;
+      rmdir(dir_.c_str());  // left only when it holds a datagram log
       return false;
     }
     std::this_thread::sleep_for(50ms);
@@ -77,10 +81,12 @@ bool SimProcess::Stop(bool keepLog) {
   pid_ = -1;
   quitInTime_ = ended;
   status_ = status;
-  unlink(sock_.c_str());
+  unlink(socketPath().c_str());
   const bool clean = ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  // The datagram log stays for a failed run, to be looked at.
+  // The datagram log stays for a failed run, to be looked at; the directory goes with the last
+  // file in it.
   if (clean && !keepLog && !log_.empty()) unlink(log_.c_str());
+  rmdir(dir_.c_str());
   return clean;
 }
 
@@ -93,7 +99,10 @@ std::string SimProcess::Ask(const std::string& line) {
   if (fd < 0) return "";
   sockaddr_un a{};
   a.sun_family = AF_UNIX;
-  std::strncpy(a.sun_path, sock_.c_str(), sizeof a.sun_path - 1);
+  std::strncpy(a.sun_path, socketPath().c_str(), sizeof a.sun_path - 1);
+  // A simulator that stopped answering fails the test instead of holding it.
+  timeval limit{5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   std::string out;
   if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
     const std::string l = line + "\n";

@@ -29,7 +29,9 @@ class SimProcess {
  public:
   // Starts zavsim in NET-ctl (ip netns exec) with the given extra options, writing its datagram
   // log unless withLog is false; false when it did not answer its control socket within five
-  // seconds or ended before.
+  // seconds or ended before. An empty net starts it in a network namespace of its own with
+  // nothing but a loopback that is down: for tests of the simulator itself, no network needed.
+  // Its files are in a new private run directory (runDir()).
   bool Start(const std::string& net, const std::string& bin, const std::vector<std::string>& args,
              bool withLog = true);
   // Asks it to quit; true when it ended with status 0 (killed after two seconds otherwise, see
@@ -39,13 +41,15 @@ class SimProcess {
   std::string Ask(const std::string& line);
   SimDump Dump();
   bool running() const { return pid_ > 0; }
+  const std::string& runDir() const { return dir_; }
+  std::string socketPath() const { return dir_ + "/control.sock"; }
   // How the last Stop() found it: whether it quit by itself, and its wait status.
   bool quitInTime() const { return quitInTime_; }
   int status() const { return status_; }
   ~SimProcess();
 
  private:
-  std::string sock_, log_;
+  std::string dir_, log_;
   pid_t pid_ = -1;
   bool quitInTime_ = false;
   int status_ = 0;
