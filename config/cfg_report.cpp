@@ -231,9 +231,16 @@ std::string WriteCfgReport(const BusDeviceTable& table, const PassageConfig& con
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& path, int err) {
+[[noreturn]] void Fail(const std::string& path, int err, const std::string& note = "") {
   throw std::runtime_error("Nie można zapisać raportu w pliku:\n" + path + "\n\n" +
-                           std::strerror(err));
+                           std::strerror(err) + (note.empty() ? "" : "\n" + note));
+}
+
+// The folder of the file name, "." for a bare name.
+std::string FolderOf(const std::string& file) {
+  const auto slash = file.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : file.substr(0, slash);
 }
 
 // Writes every byte and closes; false with errno set on the first failure.
@@ -274,25 +281,25 @@ void SaveReportFile(const std::string& path, std::string_view bytes) {
   const bool exists = ::stat(target.c_str(), &old) == 0;
   if (exists && S_ISREG(old.st_mode) && ::access(target.c_str(), W_OK) != 0) Fail(path, errno);
 
+  // The new file's name is short and of its own: a long report name leaves room for it.
   static unsigned counter = 0;
+  const std::string folder = FolderOf(target);
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    temp = folder + "/~raport-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) +
+           ".tmp";
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
-    int err = errno;
-    // A folder where new files cannot be made may still hold a writable report of that name;
-    // it is then rewritten in place, every write checked.
-    if (exists && S_ISREG(old.st_mode)) {
-      int direct = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-      if (direct < 0) Fail(path, errno);
-      if (!WriteAndClose(direct, bytes)) Fail(path, errno);
-      return;
-    }
-    Fail(path, err);
+    // No rewrite in place: a failure midway would leave half a report where the whole one was.
+    const int err = errno;
+    const bool kept = exists && S_ISREG(old.st_mode);
+    Fail(path, err,
+         std::string("W folderze raportu nie można utworzyć pliku tymczasowego; raport nie został "
+                     "zapisany") +
+             (kept ? ", a dotychczasowy plik pozostał bez zmian." : "."));
   }
   if (exists && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
   if (!WriteAndClose(fd, bytes)) {

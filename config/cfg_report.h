@@ -26,8 +26,9 @@ std::string WriteCfgReport(const BusDeviceTable& table, const PassageConfig& con
 
 // Replaces the file at path with bytes. The bytes go to a new file beside it first, which then
 // takes the name, so a failure never leaves a half-written report nor destroys an earlier one.
-// An existing report is replaced where the name leads (through a link), keeps its permission
-// bits, and is not replaced when it is write-protected.
+// Where no new file can be made in that folder nothing is written: the file is never rewritten
+// in place. An existing report is replaced where the name leads (through a link), keeps its
+// permission bits, and is not replaced when it is write-protected.
 // Throws std::runtime_error naming the file and the system's reason when anything fails.
 void SaveReportFile(const std::string& path, std::string_view bytes);
 
