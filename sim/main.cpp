@@ -86,8 +86,12 @@ int Ask(std::string path, const std::string& line) {
   struct stat st {};
   if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) path += "/" + std::string(kSocketName);
   sockaddr_un a{};
+  if (path.size() >= sizeof a.sun_path) {
+    std::fprintf(stderr, "zavsim: the path %s is too long for a socket\n", path.c_str());
+    return 1;
+  }
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0 || path.size() >= sizeof a.sun_path) return 1;
+  if (fd < 0) return 1;
   // A simulator that stopped answering must not hold the asking script for ever.
   timeval limit{10, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
