@@ -39,12 +39,14 @@ std::string MachineNetnsFile(std::string* why) {
   // PID 2 stands for the machine only while it is the kernel's thread parent (no parent of its
   // own); in a private PID namespace it may be any process.
   if (ParentPid(2) == 0 && Readable("/proc/2/ns/net")) return "/proc/2/ns/net";
-  if (why) *why = std::string("cannot read the network namespace of PID 1: ") + std::strerror(initErr);
+  if (why)
+    *why = std::string("cannot read the network namespace of PID 1: ") + std::strerror(initErr);
   return "";
 }
 
 NetnsVerdict CompareNetns(const std::string& selfFile, const std::string& machineFile) {
-  struct stat self {}, machine {};
+  struct stat self {
+  }, machine{};
   if (::stat(selfFile.c_str(), &self) != 0)
     return {false, "cannot read " + selfFile + ": " + std::strerror(errno)};
   if (machineFile.empty() || ::stat(machineFile.c_str(), &machine) != 0)

@@ -1,7 +1,7 @@
 // Saving a report over a file the user already keeps: the name may be a link into an archive,
 // the file may carry chosen permissions or a write protection.
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,7 +73,6 @@ TEST_F(ReportSaveTest, ReplacedReportKeepsItsPermissions) {
   SaveReportFile(path.string(), "new");
   EXPECT_EQ(Slurp(path), "new");
   EXPECT_EQ(Mode(path), 0640u);
-
 }
 
 // Saves as an unprivileged user (in a child as nobody when this test runs as root, for whom
@@ -119,8 +118,7 @@ TEST_F(ReportSaveTest, NoTemporaryFileMeansTheReportStaysAsItWas) {
   ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
 
   const std::string message = SaveAsUnprivileged(path, "new");
-  EXPECT_NE(message.find("Nie można zapisać raportu w pliku:\n" + path.string()),
-            std::string::npos)
+  EXPECT_NE(message.find("Nie można zapisać raportu w pliku:\n" + path.string()), std::string::npos)
       << message;
   EXPECT_NE(message.find("nie można utworzyć pliku tymczasowego"), std::string::npos) << message;
   EXPECT_NE(message.find("dotychczasowy plik pozostał bez zmian"), std::string::npos) << message;

@@ -112,8 +112,8 @@ TEST_F(ControlChannelTest, SocketIsClosedToEveryoneElse) {
 }
 
 TEST_F(ControlChannelTest, SlowAndSilentClientsDoNotHoldOthersAndAreDroppedInTime) {
-  const int slow = Connect(sock);   // asks for a big answer and never reads it
-  const int silent = Connect(sock); // connects and says nothing
+  const int slow = Connect(sock);    // asks for a big answer and never reads it
+  const int silent = Connect(sock);  // connects and says nothing
   ASSERT_GE(slow, 0);
   ASSERT_GE(silent, 0);
   int small = 4096;
@@ -168,7 +168,8 @@ TEST_F(ControlChannelTest, EndlessLineAndClosedClientAreDropped) {
   EXPECT_EQ(ch.clients(), 2u);
   ::close(gone);
   const std::string chunk(8192, 'a');
-  for (std::size_t sent = 0; sent <= ControlChannel::kMaxLine + chunk.size(); sent += chunk.size()) {
+  for (std::size_t sent = 0; sent <= ControlChannel::kMaxLine + chunk.size();
+       sent += chunk.size()) {
     if (::send(c, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0) break;
     Round(ch, 10, run, 1);
   }
