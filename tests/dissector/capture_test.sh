@@ -27,7 +27,7 @@ sim_pid= dump_pid=
 cleanup() {
   [ -z "$dump_pid" ] || kill "$dump_pid" 2>/dev/null || true
   if [ -n "$sim_pid" ]; then
-    "$zavsim" --ask "$work/sim.sock" quit >/dev/null 2>&1 || kill "$sim_pid" 2>/dev/null || true
+    "$zavsim" --ask "$work/sim" quit >/dev/null 2>&1 || kill "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
   fi
   rm -rf "$work"
@@ -43,14 +43,14 @@ fail() {
 
 # --- the capture -----------------------------------------------------------------------------
 
-"$netns" exec "$net" ctl "$zavsim" --no-stdin --control "$work/sim.sock" --seed 7 \
+"$netns" exec "$net" ctl "$zavsim" --no-stdin --run-dir "$work/sim" --seed 7 \
   </dev/null >"$work/sim.out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 50); do
-  "$zavsim" --ask "$work/sim.sock" ping >/dev/null 2>&1 && break
+  "$zavsim" --ask "$work/sim" ping >/dev/null 2>&1 && break
   sleep 0.1
 done
-"$zavsim" --ask "$work/sim.sock" ping >/dev/null 2>&1 || { cat "$work/sim.out"; exit 1; }
+"$zavsim" --ask "$work/sim" ping >/dev/null 2>&1 || { cat "$work/sim.out"; exit 1; }
 
 # Immediate mode hands every datagram to tcpdump at once, so stopping it right after the
 # traffic loses nothing; -Z root keeps the file writable in the private work folder.
