@@ -53,8 +53,9 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME zavconfig)
-# Qt loads its window-system plugin at run time, where dpkg-shlibdeps cannot see it.
-set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt loads its window-system plugin and the Polish texts of its own dialogs at run time, where
+# dpkg-shlibdeps cannot see them.
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 # The dissector in the plugin folder is used by whichever of them is installed.
 set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_SUGGESTS "wireshark | tshark")
 set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION

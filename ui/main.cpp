@@ -1,9 +1,8 @@
 // Program start: the endpoint and clock, the main window, then the help window and the location
 // dialog, then the event loop until the main window closes.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <exception>
 #include <memory>
@@ -11,6 +10,7 @@
 
 #include "link/posix_udp.h"
 #include "link/uerr.h"
+#include "ui/app_setup.h"
 #include "ui/lokdlg.h"
 #include "ui/report_action.h"
 #include "ui/whelp.h"
@@ -57,11 +57,12 @@ int main(int argc, char** argv) {
   ZavApplication app(argc, argv);
   // The toolkit's own texts (file dialogs, edit menus, what a screen reader hears for the tab
   // strips' arrows) in Polish like the rest of the program, whatever the desktop's language.
-  // Without the translation files they stay as they are.
   QTranslator qtTexts;
-  if (qtTexts.load(QLocale(QLocale::Polish, QLocale::Poland), QStringLiteral("qtbase"),
-                   QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtTexts);
+  InstallPolishQtTexts(qtTexts);
+  // The save dialog would keep its folder history in the user's QtProject.conf; the tool keeps
+  // nothing between runs.
+  QTemporaryDir qtSettings;
+  if (qtSettings.isValid()) KeepQtSettingsIn(qtSettings.path());
   try {
     zav::SystemClock clock;
     std::unique_ptr<zav::UdpEndpoint> udp = OpenEndpoint();
