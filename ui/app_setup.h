@@ -5,7 +5,7 @@
 class QString;
 class QTranslator;
 
-// Loads the Polish texts of Qt's own dialogs and buttons (the save dialog's "Zapisz jako"),
+// Loads the Polish texts of Qt's own dialogs and buttons (the save dialog's "Zachowaj jako"),
 // whatever the desktop's language, into translator and installs it. False, with the texts left
 // in English, when the translation files are missing.
 bool InstallPolishQtTexts(QTranslator& translator);

@@ -13,7 +13,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QSettings>
 #include <QTabBar>
+#include <QTemporaryDir>
+#include <QTranslator>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
@@ -22,6 +25,7 @@
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_main/sim_net.h"
 #include "tests/ui_main/window_rig.h"
+#include "ui/app_setup.h"
 #include "ui/config_pages.h"
 #include "ui/lokdlg.h"
 #include "ui/whelp.h"
@@ -106,6 +110,7 @@ QString Plain(QString caption) {
 class KeyboardTest : public QObject {
   Q_OBJECT
  private slots:
+  void qtTextsInPolishAndNoSettingsKept();
   void tabReachesEveryControlInReadingOrder();
   void ethernetPanelOrderAndHiddenUpgradeButton();
   void keyboardSwitchesPagesAndPassages();
@@ -466,6 +471,22 @@ void KeyboardTest::layoutHoldsItsTextsAtThisScale() {
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join("; ")));
     QCOMPARE(rig.boxes.texts, QStringList());
   }
+}
+
+// The save dialog ("Zachowaj jako") speaks Polish whatever the desktop's language, and its
+// folder history goes to a folder of the program's own, not to the user's QtProject.conf.
+void KeyboardTest::qtTextsInPolishAndNoSettingsKept() {
+  QTranslator texts;
+  QVERIFY(InstallPolishQtTexts(texts));
+  QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("Zachowaj jako"));
+  QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Anuluj"));
+  QCoreApplication::removeTranslator(&texts);
+
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  KeepQtSettingsIn(dir.path());
+  const QSettings qtOwn(QSettings::UserScope, QStringLiteral("QtProject"));
+  QVERIFY2(qtOwn.fileName().startsWith(dir.path()), qPrintable(qtOwn.fileName()));
 }
 
 QTEST_MAIN(KeyboardTest)
