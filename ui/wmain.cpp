@@ -91,7 +91,7 @@ void TMainWin::BuildControls() {
 
 void TMainWin::ConnectHandlers() {
   connect(UDPTimer, &QTimer::timeout, this, &TMainWin::UDPTimerTimer);
-  connect(busyDelay_, &QTimer::timeout, this, &TMainWin::UpdateBusy);
+  connect(busyDelay_, &QTimer::timeout, this, &TMainWin::BusyDelayPassed);
   connect(ui->SearchEthBtn, &QPushButton::clicked, this, &TMainWin::SearchEthBtnClick);
   connect(ui->WwwBtn, &QPushButton::clicked, this, &TMainWin::WwwBtnClick);
   connect(ui->HelpEthBtn, &QPushButton::clicked, this, &TMainWin::HelpEthBtnClick);
@@ -171,7 +171,7 @@ void TMainWin::Apply(const zav::core::CoreEvent& ev) {
     ShowProgress(ev);
     return;
   }
-  if (ev.op == Op::Select || ev.op == Op::Firmware) ui->ProgressBar->setVisible(false);
+  if (ev.op == Op::Firmware) ui->ProgressBar->setVisible(false);
   devSet = ev.state->set;
   switch (ev.op) {
     case Op::Search:
@@ -217,15 +217,15 @@ void TMainWin::Apply(const zav::core::CoreEvent& ev) {
 }
 
 void TMainWin::ShowProgress(const zav::core::CoreEvent& ev) {
-  QProgressBar* bar = ui->ProgressBar;
   if (ev.total <= 0) return;
+  QProgressBar* bar = ui->ProgressBar;
   bar->setFormat(ev.op == zav::core::Op::Firmware
                      ? QStringLiteral("Wysyłanie oprogramowania: %v z %m bloków")
                      : QStringLiteral("Odczyt konfiguracji: %v z %m bloków"));
   bar->setRange(0, ev.total);
   bar->setValue(ev.done);
-  // A load that ends at once is not announced.
-  if (ev.done < ev.total && !bar->isVisible() && !busyDelay_->isActive()) bar->setVisible(true);
+  // An upload shows from its first block; a read only once it has taken a while (busy_).
+  if (ev.op == zav::core::Op::Firmware) bar->setVisible(ev.done < ev.total);
 }
 
 void TMainWin::AdoptConfig(const zav::core::LoadedConfig& config) {
@@ -242,22 +242,28 @@ void TMainWin::AdoptTable(const zav::BusDeviceTable& newTable) {
 }
 
 void TMainWin::UpdateBusy() {
-  const bool selecting = core_->Selecting();
-  if (selecting && !pages->isEnabled()) return;
-  if (selecting) {
-    if (!busyDelay_->isActive() && !ui->ProgressBar->isVisible()) {
-      busyDelay_->start();
-      return;
-    }
-    if (busyDelay_->isActive()) return;
-    pages->setEnabled(false);
-    ui->SelDevBox->setEnabled(false);
+  if (core_->Selecting()) {
+    if (!busy_ && !busyDelay_->isActive()) busyDelay_->start();
     return;
   }
   busyDelay_->stop();
+  if (!busy_) return;
+  busy_ = false;
   ui->ProgressBar->setVisible(false);
-  if (!pages->isEnabled()) pages->setEnabled(true);
-  if (!ui->SelDevBox->isEnabled()) ui->SelDevBox->setEnabled(true);
+  pages->setEnabled(true);
+  ui->SelDevBox->setEnabled(true);
+}
+
+void TMainWin::BusyDelayPassed() {
+  if (!core_->Selecting()) return;
+  // The pages and the device panel belong to the controller being replaced: they wait, greyed,
+  // while the bar tells how far the read has come.
+  busy_ = true;
+  pages->setEnabled(false);
+  ui->SelDevBox->setEnabled(false);
+  QProgressBar* bar = ui->ProgressBar;
+  if (bar->maximum() == 0) bar->setFormat(QString());  // a busy bar until the first block
+  bar->setVisible(true);
 }
 
 bool TMainWin::Settle(int timeoutMs, bool boxesClosed) {

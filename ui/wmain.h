@@ -112,6 +112,7 @@ class TMainWin : public QWidget, public PagesHost {
   void ShowSelectedRow(bool answered);
   // The pages and the device panel's buttons wait while a selection is under way.
   void UpdateBusy();
+  void BusyDelayPassed();
   void ShowNextError();
 
   std::unique_ptr<Ui::TMainWin> ui;
@@ -119,6 +120,7 @@ class TMainWin : public QWidget, public PagesHost {
   TConfigPages* pages = nullptr;
   QTimer* UDPTimer = nullptr;
   QTimer* busyDelay_ = nullptr;      // a selection shows as busy only when it takes a while
+  bool busy_ = false;                // the pages are greyed for a selection under way
   std::atomic<bool> eventsPosted_{false};  // a TakeCoreEvents call is on its way
   bool ethMouseDown = false;         // a mouse gesture on EthLstBox is in progress
   int askedRow_ = -1;                // the row the user chose last

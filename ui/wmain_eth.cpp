@@ -77,6 +77,7 @@ void TMainWin::SelectEthDev() {
   const int row = list->row(rows.front());
   if (row < 0 || row >= devSet.count) return;
   askedRow_ = row;
+  if (!busy_) ui->ProgressBar->setRange(0, 0);  // what an earlier read reached is not this one's
   core_->Select(row);
   UpdateBusy();
 }
