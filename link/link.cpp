@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "link/late_answers.h"
+
 namespace zav {
 
 namespace {
@@ -14,6 +16,7 @@ Clock* gClock = nullptr;
 void Link::Use(UdpEndpoint* ep, Clock* clock) {
   gEndpoint = ep;
   gClock = clock;
+  ForgetLateAnswers();
 }
 
 UdpEndpoint& Link::Udp() {

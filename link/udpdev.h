@@ -61,6 +61,12 @@ class UdpDev {
   bool changed = false;
   bool session = false;
   std::uint8_t key[16] = {};
+
+ private:
+  // Command; with latestAnswer, when the reply taken may be a retried request's earlier answer,
+  // the later answer is awaited and used instead (for "K", whose every answer is a new key).
+  int PlainCommand(char letter, const std::uint8_t* payload, std::size_t n, std::size_t max,
+                   std::uint8_t* out, bool latestAnswer);
 };
 
 }  // namespace zav

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "link/late_answers.h"
 #include "link/link.h"
 #include "link/udpdev.h"
 #include "link/uerr.h"
@@ -49,6 +50,11 @@ int UdpDev::Exchange(const std::uint8_t* request, std::size_t len, const std::ui
 
 int UdpDev::Command(char letter, const std::uint8_t* payload, std::size_t n, std::size_t max,
                     std::uint8_t* out) {
+  return PlainCommand(letter, payload, n, max, out, false);
+}
+
+int UdpDev::PlainCommand(char letter, const std::uint8_t* payload, std::size_t n, std::size_t max,
+                         std::uint8_t* out, bool latestAnswer) {
   CheckPayload(payload, n);
   // Both buffers live on the stack: a command runs for every poll and every block read, and
   // neither needs clearing (the frame is written whole, a reply is read only up to its length).
@@ -56,9 +62,13 @@ int UdpDev::Command(char letter, const std::uint8_t* payload, std::size_t n, std
   const std::size_t len = BuildPlainFrame(letter, id, payload, n, frame);
   std::uint8_t reply[kRecvBuffer];
   const int attempts = available ? kAttempts : 1;
+  AttemptLog log(id);
   for (int a = 0; a < attempts; ++a) {
-    const int r = Exchange(frame, len, frame, 0, reply);
+    log.Sending();
+    int r = Exchange(frame, len, frame, 0, reply);
+    log.Ended(r > 0);
     if (r < static_cast<int>(kPlainOverhead)) continue;
+    if (latestAnswer && log.LaterAnswerOwed()) r = log.AwaitLatestPlain(frame, reply, r);
     const auto rl = static_cast<std::size_t>(r);
     // A damaged reply is not an answer: the same frame goes out again.
     if (FrameCrc(reply, rl - 4) != GetU32(reply + rl - 4)) continue;
@@ -80,11 +90,14 @@ int UdpDev::SignedCommand(char letter, const std::uint8_t* payload, std::size_t 
   const std::size_t len = BuildSignedFrameBody(id, 0, letter, payload, n, frame);
   std::uint8_t reply[kRecvBuffer];
   std::uint8_t check[kSignatureLen];
+  AttemptLog log(id);
   for (int a = 0; a < attempts; ++a) {
     ++seq;  // wraps 65535 -> 0 as a 16-bit field
     PutU16(frame + 8, seq);
     FrameSignature(sig, frame, n + 11, frame + n + 11);
+    log.Sending();
     const int r = Exchange(frame, len, kSignedTag, letter, reply);
+    log.Ended(r > 0);
     if (r < static_cast<int>(kSignedOverhead)) continue;
     const auto rl = static_cast<std::size_t>(r);
     FrameSignature(sig, reply, rl - kSignatureLen, check);

@@ -32,7 +32,9 @@ bool UdpDev::PollStatus() {
 }
 
 void UdpDev::OpenSession() {
-  const int m = Command('K', nullptr, 0, sizeof key, key);
+  // The controller keeps the key of the last "K" it answered, so a retried request must use the
+  // last answer, not a late one to the first attempt.
+  const int m = PlainCommand('K', nullptr, 0, sizeof key, key, true);
   if (m != 16) throw UErr{this, SessionDenied, 0};
   DeriveSessionKey(Link::Signing(), key);
   session = true;
