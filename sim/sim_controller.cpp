@@ -249,7 +249,7 @@ std::vector<Bytes> SimController::HandlePlain(const std::uint8_t* d, std::size_t
       return {Plain('K', r)};
     }
     case 'Y':
-      if (n != 2 + 528) return {Plain('Y', {kNak})};
+      if (n != 2 + 528 || refusedFirmware.count(GetU16(payload))) return {Plain('Y', {kNak})};
       ++firmwareBlocks;
       lastFirmwareBlock = GetU16(payload);
       return {Plain('Y', {kAck})};
@@ -300,7 +300,8 @@ Bytes SimController::SignedPayload(char letter, const std::uint8_t* p, std::size
     }
     case 'c': {
       // A write that does not fit the block exactly is refused whole, never stored in part.
-      if (n < 2 || !ReadsAllowed() || !ValidBlock(p[0], p[1]) || n - 2 != RecordLen(p[0]))
+      if (n < 2 || !ReadsAllowed() || !ValidBlock(p[0], p[1]) || n - 2 != RecordLen(p[0]) ||
+          refusedWrites.count({p[0], p[1]}))
         return {kNak};
       blocks[{p[0], p[1]}].record.assign(p + 2, p + n);
       if (p[0] == controllerKind) AcceptDeviceList();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -112,6 +113,10 @@ class SimController {
   std::vector<BusEntry> bus;
   std::map<std::pair<std::uint8_t, std::uint8_t>, Block> blocks;
   SessionState session;
+  // Writes refused with 0x15 whatever they carry: "c" of these (kind, index) blocks, "Y" of these
+  // firmware block numbers (control channel "refuse").
+  std::set<std::pair<std::uint8_t, std::uint8_t>> refusedWrites;
+  std::set<std::uint16_t> refusedFirmware;
 
   // What the tool told it.
   int timeStamps = 0;

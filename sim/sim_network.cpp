@@ -59,6 +59,7 @@ const char* kHelp =
     "  mode DEV 0..3 | silent DEV on|off | session-timeout DEV|all MS | close-session DEV\n"
     "  inactive|power|tamper|new DEV POS on|off     bus device flags\n"
     "  add DEV ID [A0 A1 A2 A3 A4 A5 A6 A7]          new bus device (hex bytes)\n"
+    "  refuse DEV block KIND INDEX on|off | refuse DEV firmware N on|off   answer 0x15\n"
     "  fault [DEV] drop FRACTION | duplicate on|off | delay MS | crc on|off | sig on|off | off\n"
     "  fault [DEV] cutoff N | reboot N     silent / session lost after N more answers\n"
     "  fault DEV global                    DEV follows the switches for all again\n"
@@ -296,6 +297,26 @@ std::string SimNetwork::Control(const std::string& line, std::uint64_t nowMs) {
     std::uint8_t& a1 = c->bus[v].attr[1];
     a1 = static_cast<std::uint8_t>(on ? (a1 | bit) : (a1 & ~bit));
     if (bit == kInactive) c->bus[v].inactiveUntilMs = 0;
+    return "ok\n";
+  }
+  if (cmd == "refuse") {
+    // Makes the controller refuse one block however well formed: a write sequence can then be
+    // broken at an exact block.
+    unsigned long long kind = 0;
+    const bool block = w.size() == 6 && w[2] == "block" && ParseUnsigned(w[3], 255, kind) &&
+                       ParseUnsigned(w[4], 255, v) && ParseOnOff(w[5], on);
+    const bool firmware = !block && w.size() == 5 && w[2] == "firmware" &&
+                          ParseUnsigned(w[3], 0xFFFF, v) && ParseOnOff(w[4], on);
+    if (!block && !firmware)
+      return err("refuse takes DEV block KIND INDEX on|off or DEV firmware N on|off");
+    if (block) {
+      const std::pair<std::uint8_t, std::uint8_t> key{static_cast<std::uint8_t>(kind),
+                                                      static_cast<std::uint8_t>(v)};
+      on ? (void)c->refusedWrites.insert(key) : (void)c->refusedWrites.erase(key);
+    } else {
+      const auto n = static_cast<std::uint16_t>(v);
+      on ? (void)c->refusedFirmware.insert(n) : (void)c->refusedFirmware.erase(n);
+    }
     return "ok\n";
   }
   if (cmd == "add") {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <set>
@@ -382,6 +383,41 @@ TEST(SimNetworkTest, ControlLinesValidateTheirInput) {
                       " 0x10690077 05100000"),
             std::string::npos);
   EXPECT_NE(dump.find("BLOCK " + dev + " 16 0 "), std::string::npos);
+}
+
+// "refuse" breaks a write or an upload at one exact block, however well formed the request.
+TEST(SimNetworkTest, RefusedBlocksAnswerNakAndStoreNothing) {
+  SimNetwork net;
+  SimController& c = net.AddController(std::make_unique<SimController>(MakeDoor(2, 2)));
+  const std::string dev = DevName(c.id);
+  Client t{c, kTool};
+  ASSERT_TRUE(t.Open(0));
+  Bytes w{1, 1};
+  w.resize(2 + 104, 0x5C);
+  Bytes other = w;
+  other[1] = 0;
+
+  EXPECT_EQ(net.Control("refuse " + dev + " block 1 1 on", 0), "ok\n");
+  const Bytes before = c.FindBlock(1, 1)->record;
+  EXPECT_EQ(t.Cmd('c', w, 10), Bytes{kNak});
+  EXPECT_EQ(c.FindBlock(1, 1)->record, before);
+  EXPECT_EQ(t.Cmd('c', other, 20), Bytes{kAck}) << "only the named block is refused";
+  EXPECT_EQ(net.Control("refuse " + dev + " block 1 1 off", 0), "ok\n");
+  EXPECT_EQ(t.Cmd('c', w, 30), Bytes{kAck});
+
+  EXPECT_EQ(net.Control("refuse " + dev + " firmware 3 on", 0), "ok\n");
+  for (std::uint16_t n : {2, 3, 4}) {
+    Bytes y(2 + 528, 0);
+    PutU16(y.data(), n);
+    const auto r = t.Send(PlainReq('Y', c.id, y), 40);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0][8], n == 3 ? kNak : kAck) << n;
+  }
+  EXPECT_EQ(c.firmwareBlocks, 2);
+  EXPECT_EQ(c.lastFirmwareBlock, 4);
+
+  for (const char* bad : {" block 1 1", " block 1 300 on", " firmware 70000 on", " both 1 on"})
+    EXPECT_EQ(net.Control("refuse " + dev + bad, 0).rfind("error:", 0), 0u) << bad;
 }
 
 TEST(SimScenario, JsonFieldsHexAndErrors) {
