@@ -4,7 +4,13 @@
 // attempt they answer (a 'C' reply names no passage, an acknowledgement is one byte), so such
 // a late answer would be taken as the next command's own. The next command to that controller
 // therefore waits, dropping what arrives, until the owed answer has had as long to come as the
-// one taken took; a controller that answers promptly is never made to wait.
+// one taken took; only then does its first request go out, so what it takes answers its own
+// request and nothing owed to an earlier one. The wire stays as it was: the same requests,
+// attempts and receive windows, only sent later.
+// Cost: nothing while the controller answers the first attempt. A lost reply costs the next
+// command about one attempt (400 ms) of waiting, once: that command is answered at once again
+// and owes nothing. Replies later than an attempt (up to two attempts, 800 ms) cost every
+// command its second attempt plus the wait, about twice the delay per command.
 #pragma once
 
 #include <array>
