@@ -33,15 +33,21 @@ void ReceiveUntil(std::uint64_t untilMs, std::uint8_t* buf, Look look) {
     const int n = udp.Receive(buf, kRecvBuffer, wait, fromAddr, fromPort);
     if (n >= 0) look(static_cast<std::size_t>(n));
   }
+  // What came in time but was not read yet, because this process did not run, still counts.
+  for (int n; (n = udp.Receive(buf, kRecvBuffer, 0, fromAddr, fromPort)) >= 0;)
+    look(static_cast<std::size_t>(n));
 }
 
 }  // namespace
 
 AttemptLog::AttemptLog(DeviceId id) : id_(id) {
   auto it = Timings().find(id);
-  if (it == Timings().end() || it->second.quietAtMs <= Link::Time().NowMs()) return;
+  if (it == Timings().end() || it->second.quietAtMs == 0) return;
+  // Also when that time has passed: the owed answer may wait unread in the socket.
+  const std::uint64_t until = it->second.quietAtMs;
+  it->second.quietAtMs = 0;
   std::uint8_t buf[kRecvBuffer];
-  ReceiveUntil(it->second.quietAtMs, buf, [](std::size_t) {});
+  ReceiveUntil(until, buf, [](std::size_t) {});
 }
 
 void AttemptLog::Sending() {

@@ -71,6 +71,19 @@ TEST_F(LateAnswerTest, RepliesLaterThanAnAttemptReachTheirOwnRequest) {
   }
 }
 
+// The tool was busy elsewhere (or not scheduled) until long after the owed answer came: it is
+// still unread in the socket, and the next command must not take it.
+TEST_F(LateAnswerTest, OwedAnswerWaitingUnreadIsDroppedAfterItsTime) {
+  FakeController c(ep, kCtrlId, kCtrlAddr);
+  OpenSession(c);
+  AnswerByIndex(c);
+  c.replyDelayMs = 450;
+  EXPECT_EQ(0, ReadIndex(0));
+  clock.Advance(5000);
+  EXPECT_EQ(1, ReadIndex(1));
+  EXPECT_EQ(2, ReadIndex(2));
+}
+
 TEST_F(LateAnswerTest, RefusalOfTheLastBlockIsNotHiddenByTheAcknowledgementBefore) {
   FakeController c(ep, kCtrlId, kCtrlAddr);
   OpenSession(c);
