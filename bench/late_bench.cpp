@@ -6,7 +6,6 @@
 // second answer has come, so a load costs about twice the commands times the delay.
 // Runs only inside a scripts/netns namespace: it broadcasts on port 45389.
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -14,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +21,7 @@
 #include "config/bus_device_table.h"
 #include "config/passage_config.h"
 #include "link/link.h"
+#include "link/netns_guard.h"
 #include "link/posix_udp.h"
 #include "link/udpdevset.h"
 #include "link/uerr.h"
@@ -30,18 +29,6 @@
 namespace {
 
 using Steady = std::chrono::steady_clock;
-
-bool InNamedNetns() {
-  struct stat self {};
-  if (stat("/proc/self/ns/net", &self) != 0) return false;
-  std::error_code ec;
-  for (const auto& e : std::filesystem::directory_iterator("/run/netns", ec)) {
-    struct stat ns {};
-    if (stat(e.path().c_str(), &ns) == 0 && ns.st_ino == self.st_ino && ns.st_dev == self.st_dev)
-      return true;
-  }
-  return false;
-}
 
 // One control line to zavsim; true when it answered "ok".
 bool AskSim(const std::string& path, const std::string& line) {
@@ -109,10 +96,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: zav_bench_late CONTROL_SOCKET [DELAY_MS]\n");
     return 2;
   }
-  if (!InNamedNetns()) {
-    std::fprintf(stderr, "zav_bench_late: runs only inside a scripts/netns namespace\n");
-    return 2;
-  }
+  if (!zav::RequirePrivateNetns("zav_bench_late")) return 2;
   const std::string control = argv[1];
   const int delay = argc > 2 ? std::atoi(argv[2]) : 450;
   zav::SystemClock clock;

@@ -13,11 +13,13 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "config/bus_device_table.h"
 #include "config/lift_config.h"
 #include "config/passage_config.h"
 #include "link/link.h"
+#include "link/netns_guard.h"
 #include "link/posix_udp.h"
 #include "link/udpdevset.h"
 #include "link/uerr.h"
@@ -56,6 +58,8 @@ class LateReplies : public ::testing::Test {
   static void SetUpTestSuite() {
     if (geteuid() != 0 || Env("ZAV_NETNS").empty() || Env("ZAVSIM").empty()) return;
     lateMs = Env("ZAV_LATE_MS").empty() ? 450 : std::atoi(Env("ZAV_LATE_MS").c_str());
+    // The suite broadcasts: started by hand on the machine's own network, it refuses.
+    if (!RequirePrivateNetns("zav_late_netns_tests")) return;
     sim = new SimProcess;
     if (!sim->Start(Env("ZAV_NETNS"), Env("ZAVSIM"), {"--seed", "5"})) {
       delete sim;
@@ -157,7 +161,10 @@ class LateReplies : public ::testing::Test {
 };
 
 TEST_F(LateReplies, DoorControllersLoadTheRecordsAndNamesTheyStore) {
-  for (const char* n : {kDoor16, kDoor8}) {
+  // The 16-passage load takes some 20 s at 450 ms; the longer delay proves the same with 8.
+  const std::vector<const char*> doorsToLoad =
+      lateMs > 500 ? std::vector<const char*>{kDoor8} : std::vector<const char*>{kDoor16, kDoor8};
+  for (const char* n : doorsToLoad) {
     SCOPED_TRACE(n);
     ASSERT_TRUE(Load(Dev(n))) << "a record was not delivered";
     const SimDump dump = sim->Dump();
