@@ -92,6 +92,7 @@ void BusDeviceTable::Read(UdpDev& dev) {
   std::uint8_t reply[kMaxBlock];
   const int len = dev.ReadDevices(reply);
   if (len < 0) return;
+  raw.assign(reply, reply + len);
   Decode(reply, len);
 }
 

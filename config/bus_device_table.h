@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/wire.h"
 
@@ -75,6 +76,7 @@ class BusDeviceTable {
   int activeCount = 0;
   int controllerKind = 0;  // 1 door controller, 2 lift controller
   int passageCount = 0;    // 2, 8 or 16 doors, 1 lift; 0 when nothing is loaded
+  std::vector<std::uint8_t> raw;  // the "D" payload of the last Read, as received
 };
 
 }  // namespace zav

@@ -31,6 +31,12 @@ void RightAlign(std::string& out, std::string_view text, std::size_t width) {
   out.append(text);
 }
 
+constexpr const char* kOutputWords[8] = {"Rygiel",   "Przypomnienie", "Alarm",    "Uzbrojenie (wy)",
+                                         "Strażnik", "On/Off",        "On/Off 2", "On/Off 3"};
+constexpr const char* kInputWords[8] = {"Przycisk wyjścia", "Czujnik otwarcia", "Pożar",
+                                        "Uzbrojenie (we)",  "Dzwonek",          "Tamper 1",
+                                        "Tamper 2",         "Tamper 3"};
+
 struct Labels {
   std::string title = W("Raport konfiguracji przejść kontrolera");
   std::string controller = W("Kontroler: ");
@@ -43,11 +49,12 @@ struct Labels {
   std::string airlocks = W("Śluzy:");
   std::string airlock = W("Śluza ");
   // Output functions 0..7 and input functions 0..7, in slot order.
-  std::string outputs[8] = {W("Rygiel"),   W("Przypomnienie"), W("Alarm"),    W("Uzbrojenie (wy)"),
-                            W("Strażnik"), W("On/Off"),        W("On/Off 2"), W("On/Off 3")};
-  std::string inputs[8] = {W("Przycisk wyjścia"), W("Czujnik otwarcia"), W("Pożar"),
-                           W("Uzbrojenie (we)"),  W("Dzwonek"),          W("Tamper 1"),
-                           W("Tamper 2"),         W("Tamper 3")};
+  std::string outputs[8] = {W(kOutputWords[0]), W(kOutputWords[1]), W(kOutputWords[2]),
+                            W(kOutputWords[3]), W(kOutputWords[4]), W(kOutputWords[5]),
+                            W(kOutputWords[6]), W(kOutputWords[7])};
+  std::string inputs[8] = {W(kInputWords[0]), W(kInputWords[1]), W(kInputWords[2]),
+                           W(kInputWords[3]), W(kInputWords[4]), W(kInputWords[5]),
+                           W(kInputWords[6]), W(kInputWords[7])};
 };
 
 const Labels& Texts() {
@@ -176,6 +183,14 @@ class GroupWriter {
 };
 
 }  // namespace
+
+const char* ReportOutputWord(int slot) {
+  return slot >= 0 && slot < 8 ? kOutputWords[slot] : nullptr;
+}
+
+const char* ReportInputWord(int slot) {
+  return slot >= 0 && slot < 8 ? kInputWords[slot] : nullptr;
+}
 
 std::string WriteCfgReport(const BusDeviceTable& table, const PassageConfig& config,
                            DeviceId controller, std::string_view location, const ReportDate& date) {

@@ -24,6 +24,11 @@ struct ReportDate {
 std::string WriteCfgReport(const BusDeviceTable& table, const PassageConfig& config,
                            DeviceId controller, std::string_view location, const ReportDate& date);
 
+// The report's row words (UTF-8) for output and input slots 0..7 of a passage, so other views
+// of a configuration name the functions as the report does. nullptr beyond slot 7.
+const char* ReportOutputWord(int slot);
+const char* ReportInputWord(int slot);
+
 // Replaces the file at path with bytes. The bytes go to a new file beside it first, which then
 // takes the name, so a failure never leaves a half-written report nor destroys an earlier one.
 // Where no new file can be made in that folder nothing is written: the file is never rewritten

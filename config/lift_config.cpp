@@ -42,12 +42,14 @@ void LiftConfig::Encode(std::uint8_t* out104) const {
 
 void LiftConfig::Read(UdpDev& dev) {
   complete = false;
+  raw.clear();
   if (table.controllerKind != kLiftKind || table.passageCount == 0 || !InServiceModes(dev)) {
     return;
   }
   dev.EnsureSession();
   std::uint8_t reply[kMaxBlock];
   const int len = dev.ReadConfig(kLiftKind, 0, reply);
+  raw.push_back({kLiftKind, 0, {reply, reply + len}});
   const bool taken = DecodeReply(reply, len);
   table.ClearTaken();
   MarkTaken();

@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/bus_device_table.h"
 #include "config/io_ref.h"
+#include "config/raw_block.h"
 
 namespace zav {
 
@@ -60,6 +62,7 @@ class LiftConfig {
   LiftParams params;
   bool complete = false;
   DeviceId loadedFrom = 0;
+  std::vector<RawBlock> raw;  // the "C" payload of the last Read
 };
 
 }  // namespace zav

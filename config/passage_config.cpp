@@ -68,17 +68,21 @@ int PassageConfig::PassageCount() const {
 
 void PassageConfig::Read(UdpDev& dev, const BlockProgress& progress) {
   complete = false;
+  raw.clear();
   const int count = PassageCount();
   // A lift controller or a rejected table has no door records to read.
   if (count == 0 || !InServiceModes(dev)) return;
   dev.EnsureSession();
   std::uint8_t reply[kMaxBlock];
   int len = dev.ReadConfig(kControllerIoKind, 0, reply);
+  raw.push_back({kControllerIoKind, 0, {reply, reply + len}});
   bool all = controllerIo.Decode(reply, len);
   if (progress) progress(1, count + 1);
   for (int i = 0; i < count; ++i) {
     len = dev.ReadConfig(static_cast<std::uint8_t>(table.controllerKind),
                          static_cast<std::uint8_t>(i), reply);
+    raw.push_back({static_cast<std::uint8_t>(table.controllerKind), static_cast<std::uint8_t>(i),
+                   {reply, reply + len}});
     std::uint8_t record[kRecordLen];
     if (DecodeRecordReply(reply, len, kDoorKind, 8, record)) {
       passages[i].DecodeImage(record);

@@ -6,10 +6,12 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/bus_device_table.h"
 #include "config/controller_io_config.h"
 #include "config/io_ref.h"
+#include "config/raw_block.h"
 
 namespace zav {
 
@@ -120,6 +122,8 @@ class PassageConfig {
   bool complete = false;
   DeviceId loadedFrom = 0;  // controller of the last complete read
   int loadedCount = 0;      // its passage count at that read
+  // The "C" payloads of the last Read in the order they came, also when a record was refused.
+  std::vector<RawBlock> raw;
 };
 
 }  // namespace zav
