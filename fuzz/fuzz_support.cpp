@@ -13,7 +13,7 @@ const std::vector<Target>& Targets() {
   static const std::vector<Target> kTargets = {
       {"link", FuzzLink},       {"collect", FuzzCollect},  {"device_table", FuzzDeviceTable},
       {"records", FuzzRecords}, {"parse_ip", FuzzParseIp}, {"time_text", FuzzTimeText},
-      {"cp1250", FuzzCp1250},
+      {"cp1250", FuzzCp1250},   {"backup", FuzzBackup},
   };
   return kTargets;
 }

@@ -23,6 +23,7 @@ int FuzzRecords(const std::uint8_t* data, std::size_t size);
 int FuzzParseIp(const std::uint8_t* data, std::size_t size);
 int FuzzTimeText(const std::uint8_t* data, std::size_t size);
 int FuzzCp1250(const std::uint8_t* data, std::size_t size);
+int FuzzBackup(const std::uint8_t* data, std::size_t size);
 
 struct Target {
   const char* name;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "config/backup_file.h"
 #include "config/passage_config.h"
 #include "fuzz/fuzz_support.h"
 #include "link/wire.h"
@@ -272,6 +273,52 @@ std::vector<Input> TextSeeds(std::initializer_list<const char*> texts) {
   return seeds;
 }
 
+// A "C" reply of a 104-byte record with the given header, references none, a name and times.
+std::vector<std::uint8_t> RecordReply(std::uint8_t kind, std::uint8_t n0) {
+  std::vector<std::uint8_t> r(112, 0xFF);
+  r[0] = kind;
+  r[1] = n0;
+  r[2] = 8;
+  r[3] = 4;
+  for (int i = 48; i < 112; ++i) r[i] = 0;
+  r[8] = 0x00;  // first reference on the controller's point 1
+  r[9] = 0x00;
+  r[52] = 20;
+  r[96] = 'A';
+  return r;
+}
+
+std::vector<Input> BackupSeeds() {
+  Backup door;
+  door.toolVersion = "1.4.5";
+  door.created = "2026-12-10T05:00:00+0100";
+  door.id = 0x31340042;
+  door.ip = 0x0A4D000A;
+  door.mode = 2;
+  door.modeName = "Serwis";
+  door.controllerKind = 1;
+  door.passages = 2;
+  door.busTable = {1, 0, 0x22, 0, 0, 0, 0x42, 0x00, 0x34, 0x31, 1, 0, 4, 4, 8, 2, 0, 0};
+  std::vector<std::uint8_t> own(48, 0xFF);
+  own[0] = 16;
+  own[1] = 8;
+  own[2] = 8;
+  own[3] = 4;
+  door.blocks = {{16, 0, own}, {1, 0, RecordReply(1, 8)}, {1, 1, RecordReply(1, 8)}};
+  Backup lift = door;
+  lift.controllerKind = 2;
+  lift.passages = 1;
+  lift.busTable[2] = 0x41;
+  lift.blocks = {{2, 0, RecordReply(2, 0x88)}};
+  const std::string a = BackupToJson(door);
+  const std::string b = BackupToJson(lift);
+  std::string v2 = a;
+  v2.replace(v2.find("\"version\": 1"), 12, "\"version\": 2");
+  std::vector<Input> out;
+  for (const std::string& t : {a, b, a.substr(0, a.size() / 2), v2}) out.emplace_back(t.begin(), t.end());
+  return out;
+}
+
 }  // namespace
 
 std::vector<Input> Seeds(const std::string& target) {
@@ -281,6 +328,7 @@ std::vector<Input> Seeds(const std::string& target) {
   if (target == "records") return RecordSeeds();
   if (target == "parse_ip") return TextSeeds({"192.168.0.1", "\x0A\x00\x00\x02:45389", "1.2.3"});
   if (target == "time_text") return TextSeeds({"1,5", "63,5", " 2", "-3", "0,4", "12,9x"});
+  if (target == "backup") return BackupSeeds();
   if (target == "cp1250") {
     return TextSeeds({"Zażółć gęślą jaźń", "\xAF\xF3\xB3\xE6 \x81\x83\x88\x90\x98",
                       "Przejście nr 1234567", "\xF0\x9F\x98\x80\xC0\xAF\xED\xA0\x80"});

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_support.h"
+#include "config/backup_file.h"
 #include "fuzz/seed_corpus.h"
 #include "link/cmac.h"
 #include "link/wire.h"
@@ -38,7 +39,7 @@ TEST_P(SeedReplay, EverySeedAndTheEmptyInputPassTheInvariants) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, SeedReplay,
                          ::testing::Values("link", "collect", "device_table", "records", "parse_ip",
-                                           "time_text", "cp1250"));
+                                           "time_text", "cp1250", "backup"));
 
 // Inputs the fuzzers once failed on, by target.
 TEST(FoundInputs, ReplayCleanly) {
@@ -195,6 +196,17 @@ TEST(CheckTableDeathTest, FiresOnABrokenDisplayOrderAndOnAStaleCount) {
   BusDeviceTable stale = t;
   stale.activeCount = 2;
   EXPECT_DEATH(CheckTable(stale), "invariant broken");
+}
+
+TEST(SeedReach, BackupSeedsHoldAcceptedAndRefusedFiles) {
+  // The door and lift backups are accepted, the cut one and the one of version 2 refused.
+  const auto seeds = Seeds("backup");
+  ASSERT_EQ(seeds.size(), 4u);
+  auto text = [&](int i) { return std::string(seeds[i].begin(), seeds[i].end()); };
+  EXPECT_EQ(ParseBackup(text(0)).controllerKind, 1);
+  EXPECT_EQ(ParseBackup(text(1)).controllerKind, 2);
+  EXPECT_THROW(ParseBackup(text(2)), BackupError);
+  EXPECT_THROW(ParseBackup(text(3)), BackupError);
 }
 
 }  // namespace
