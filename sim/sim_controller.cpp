@@ -250,8 +250,10 @@ std::vector<Bytes> SimController::HandlePlain(const std::uint8_t* d, std::size_t
     }
     case 'Y':
       if (n != 2 + 528 || refusedFirmware.count(GetU16(payload))) return {Plain('Y', {kNak})};
+      if (firmwareNakFrom >= 0 && GetU16(payload) >= firmwareNakFrom) return {Plain('Y', {kNak})};
       ++firmwareBlocks;
       lastFirmwareBlock = GetU16(payload);
+      firmwareLog.emplace_back(lastFirmwareBlock, Bytes(payload + 2, payload + n));
       return {Plain('Y', {kAck})};
     default:
       return {};

@@ -123,6 +123,10 @@ class SimController {
   std::uint32_t lastTime = 0;
   int firmwareBlocks = 0;
   int lastFirmwareBlock = -1;
+  // Every acknowledged firmware block in arrival order: number, then its 528 bytes.
+  std::vector<std::pair<int, Bytes>> firmwareLog;
+  // Blocks numbered from here on are answered 0x15 instead of 6 (-1: every block taken).
+  int firmwareNakFrom = -1;
   int rejectedSignatures = 0;
 
   std::mt19937 rng{0x5a5a};

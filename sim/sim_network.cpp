@@ -60,6 +60,8 @@ const char* kHelp =
     "  inactive|power|tamper|new DEV POS on|off     bus device flags\n"
     "  add DEV ID [A0 A1 A2 A3 A4 A5 A6 A7]          new bus device (hex bytes)\n"
     "  refuse DEV block KIND INDEX on|off | refuse DEV firmware N on|off   answer 0x15\n"
+    "  poke DEV KIND INDEX OFFSET HEX               overwrite bytes of a stored block\n"
+    "  firmware DEV | firmware-nak DEV N|off        blocks received / refuse from block N\n"
     "  fault [DEV] drop FRACTION | duplicate on|off | delay MS | crc on|off | sig on|off | off\n"
     "  fault [DEV] cutoff N | reboot N     silent / session lost after N more answers\n"
     "  fault DEV global                    DEV follows the switches for all again\n"
@@ -317,6 +319,38 @@ std::string SimNetwork::Control(const std::string& line, std::uint64_t nowMs) {
       const auto n = static_cast<std::uint16_t>(v);
       on ? (void)c->refusedFirmware.insert(n) : (void)c->refusedFirmware.erase(n);
     }
+    return "ok\n";
+  }
+  if (cmd == "poke") {
+    unsigned long long kind = 0, index = 0, off = 0;
+    if (w.size() < 6 || !ParseUnsigned(w[2], 255, kind) || !ParseUnsigned(w[3], 255, index) ||
+        !ParseUnsigned(w[4], 1399, off))
+      return err("poke takes DEV KIND INDEX OFFSET HEX");
+    Block* b = c->FindBlock(static_cast<std::uint8_t>(kind), static_cast<std::uint8_t>(index));
+    if (!b) return err("no such block");
+    const std::string& hex = w[5];
+    if (hex.size() % 2 != 0 || off + hex.size() / 2 > b->record.size())
+      return err("the bytes do not fit the block");
+    for (std::size_t k = 0; k < hex.size(); k += 2) {
+      unsigned long long byte = 0;
+      if (!ParseUnsigned("0x" + hex.substr(k, 2), 255, byte)) return err("bytes are hex");
+      b->record[off + k / 2] = static_cast<std::uint8_t>(byte);
+    }
+    return "ok\n";
+  }
+  if (cmd == "firmware") {
+    std::string s;
+    for (const auto& [number, bytes] : c->firmwareLog)
+      s += Format("Y %d ", number) + Hex(bytes.data(), bytes.size()) + "\n";
+    return s + "END\n";
+  }
+  if (cmd == "firmware-nak") {
+    if (w.size() >= 3 && w[2] == "off") {
+      c->firmwareNakFrom = -1;
+      return "ok\n";
+    }
+    if (w.size() < 3 || !ParseUnsigned(w[2], 65535, v)) return err("firmware-nak takes N or off");
+    c->firmwareNakFrom = static_cast<int>(v);
     return "ok\n";
   }
   if (cmd == "add") {

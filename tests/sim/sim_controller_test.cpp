@@ -495,3 +495,38 @@ TEST(SimScenario, ExtraControllersHaveDistinctIdsAndAddresses) {
 
 }  // namespace
 }  // namespace zav::sim
+
+namespace zav::sim {
+namespace {
+
+TEST(SimNetworkTest, PokeChangesAStoredBlockAndFirmwareBlocksAreLoggedOrRefused) {
+  SimNetwork net;
+  LoadDefaultScenario(net, 0x0A4D000A);
+  SimController& d = *net.devices[1];
+  const std::string dev = DevName(d.id);
+  EXPECT_EQ(net.Control("poke " + dev + " 1 0 40 05a0", 0), "ok\n");
+  EXPECT_EQ(d.FindBlock(kDoorKind, 0)->record[40], 0x05);
+  EXPECT_EQ(d.FindBlock(kDoorKind, 0)->record[41], 0xA0);
+  EXPECT_EQ(net.Control("poke " + dev + " 1 0 103 0102", 0).rfind("error:", 0), 0u);
+  EXPECT_EQ(net.Control("poke " + dev + " 1 9 0 01", 0).rfind("error:", 0), 0u);
+
+  EXPECT_EQ(net.Control("firmware-nak " + dev + " 1", 0), "ok\n");
+  Bytes block(530, 0x3C);
+  block[0] = 0;
+  block[1] = 0;
+  auto answer = [&](std::uint16_t n) {
+    block[0] = static_cast<std::uint8_t>(n);
+    auto r = d.Handle(PlainReq('Y', d.id, block).data(), block.size() + 12, Peer{1, 45389}, 0);
+    return r.empty() || r[0].size() < 9 ? -1 : int(r[0][8]);
+  };
+  EXPECT_EQ(answer(0), kAck);
+  EXPECT_EQ(answer(1), kNak);
+  std::string hex;
+  for (int i = 0; i < 528; ++i) hex += "3c";
+  EXPECT_EQ(net.Control("firmware " + dev, 0), "Y 0 " + hex + "\nEND\n");
+  EXPECT_EQ(net.Control("firmware-nak " + dev + " off", 0), "ok\n");
+  EXPECT_EQ(answer(1), kAck);
+}
+
+}  // namespace
+}  // namespace zav::sim
