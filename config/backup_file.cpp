@@ -244,6 +244,9 @@ Backup ParseBackup(std::string_view text) {
   } catch (const Json::parse_error& e) {
     // A file cut short ends inside the JSON text.
     Bad(std::string("not a complete JSON document (") + e.what() + ")");
+  } catch (const Json::exception& e) {
+    // A number too large for any field, for example.
+    Bad(std::string("not a usable JSON document (") + e.what() + ")");
   }
   if (!j.is_object()) Bad("not a backup: the top level is not a JSON object");
   auto format = j.find("format");

@@ -50,6 +50,8 @@ TEST(FoundInputs, ReplayCleanly) {
       // A session preset whose key the input ends before.
       {FuzzLink, {0x01, 0x00, 0x06}},
       {FuzzLink, {0x01, 0x01, 0x00, 0x06}},
+      // A number beyond the range of a double: the JSON parser's overflow error escaped.
+      {FuzzBackup, {'1', '2', 'e', '2', '0', '8', '1', '2'}},
   };
   for (const auto& f : found) EXPECT_EQ(f.run(f.input.data(), f.input.size()), 0);
 }
