@@ -96,7 +96,7 @@ void Station::Search() {
 }
 
 bool LooksLikeDev(const std::string& text) {
-  static const std::regex name("[A-Za-z][0-9]{2}_[0-9]{5}");
+  static const std::regex name("[A-Za-z][0-9]{2,4}_[0-9]{5}");
   static const std::regex ip("[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}");
   return std::regex_match(text, name) || std::regex_match(text, ip);
 }
