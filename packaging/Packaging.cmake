@@ -1,7 +1,8 @@
 # Installation and the Debian packages (cpack -G DEB, see scripts/package):
-#   zavconfig      the tool, its desktop entry and icon, and the Wireshark dissector of the
-#                  controller protocol (everything installed without a component, so the
-#                  tool's own install rule lands here too)
+#   zavconfig      the tool, its desktop entry and icon, the Wireshark dissector of the
+#                  controller protocol, and zavctl with its man page and bash completion
+#                  (everything installed without a component, so the tool's own install rule
+#                  lands here too)
 #   zavconfig-sim  zavsim, the simulated controller network for training and tests
 include(GNUInstallDirs)
 
@@ -30,6 +31,15 @@ else()
 endif()
 install(FILES ${ZAV_PACKAGING_DIR}/wireshark/zavconfig.lua DESTINATION ${ZAV_WIRESHARK_LUA_DIR}
         COMPONENT Unspecified)
+
+if(TARGET zavctl)
+  install(TARGETS zavctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Unspecified)
+  install(FILES ${PROJECT_SOURCE_DIR}/zavctl/zavctl.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Unspecified)
+  install(FILES ${PROJECT_SOURCE_DIR}/zavctl/zavctl.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zavctl
+          COMPONENT Unspecified)
+endif()
 
 if(TARGET zavsim)
   install(TARGETS zavsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT sim)
@@ -63,7 +73,9 @@ set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION
 Finds the access-control controllers of an Ethernet segment by broadcast, reads\n\
 their RS485 bus devices and their door or lift configuration, lets the installer\n\
 reassign inputs, outputs and readers and writes the configuration back. Polish\n\
-user interface. Includes a Wireshark dissector for the controllers' UDP protocol.")
+user interface. zavctl does the same from the command line: lists, reports,\n\
+configuration backups that can be compared and restored, firmware uploads.\n\
+Includes a Wireshark dissector for the controllers' UDP protocol.")
 set(CPACK_DEBIAN_SIM_PACKAGE_NAME zavconfig-sim)
 set(CPACK_DEBIAN_SIM_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_SIM_DESCRIPTION
