@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "config/config_fields.h"
 
 namespace zav {
 
@@ -21,17 +20,6 @@ using Json = nlohmann::ordered_json;
 
 [[noreturn]] void Bad(const std::string& what) {
   throw BackupError(what);
-}
-
-std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (std::uint8_t b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
 }
 
 std::vector<std::uint8_t> FromHex(const std::string& text, const std::string& where) {
@@ -94,31 +82,6 @@ int MinimumLength(int kind) {
   return kind == kControllerIoKind ? kControllerIoReplyMin : kRecordReplyMin;
 }
 
-Json Readable(const Backup& b) {
-  auto table = std::make_unique<BusDeviceTable>();
-  PassageConfig doors(*table);
-  LiftConfig lift(*table);
-  DecodeBackup(b, *table, doors, lift);
-  Json out = Json::object();
-  for (const FieldText& f : DescribeConfig(*table, doors, lift)) out[f.block][f.field] = f.value;
-  return out;
-}
-
-Json Devices(const Backup& b) {
-  BusDeviceTable table;
-  Json out = Json::array();
-  if (!table.Decode(b.busTable.data(), static_cast<int>(b.busTable.size()))) return out;
-  for (int i = 0; i < table.count; ++i) {
-    const BusDevice& d = table.devices[i];
-    if (IsEmptySlot(d.id)) continue;
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08x", d.id);
-    out.push_back(Json{{"position", i}, {"id", DevName(d.id)}, {"id_hex", hex},
-                       {"line", table.DeviceLine(i)}});
-  }
-  return out;
-}
-
 }  // namespace
 
 const char* BackupKindName(int controllerKind) {
@@ -148,11 +111,8 @@ Backup BackupFromModel(const BusDeviceTable& table, const PassageConfig& doors,
       Bad("the passage configuration was not read whole");
     b.blocks = doors.raw;
   }
-  // What goes into the file must read back: the same checks as a file that comes in.
-  auto check = std::make_unique<BusDeviceTable>();
-  PassageConfig d(*check);
-  LiftConfig l(*check);
-  DecodeBackup(b, *check, d, l);
+  // What goes into the file must read back: BackupToJson decodes it with the same checks as
+  // a file that comes in, so a backup that would not is never written.
   return b;
 }
 
@@ -210,31 +170,6 @@ void DecodeBackup(const Backup& b, BusDeviceTable& table, PassageConfig& doors, 
     doors.raw = b.blocks;
   }
   table.raw = b.busTable;
-}
-
-std::string BackupToJson(const Backup& b) {
-  char idHex[16];
-  std::snprintf(idHex, sizeof idHex, "0x%08x", b.id);
-  Json j;
-  j["format"] = kBackupFormat;
-  j["version"] = kBackupVersion;
-  j["tool_version"] = b.toolVersion;
-  j["created"] = b.created;
-  j["controller"] = Json{{"id", DevName(b.id)},
-                         {"id_hex", idHex},
-                         {"ip", IpText(b.ip)},
-                         {"mode", b.mode},
-                         {"mode_name", b.modeName}};
-  j["kind"] = BackupKindName(b.controllerKind);
-  j["passages"] = b.passages;
-  j["bus_table_hex"] = Hex(b.busTable);
-  j["bus_devices"] = Devices(b);
-  Json blocks = Json::array();
-  for (const RawBlock& r : b.blocks)
-    blocks.push_back(Json{{"kind", r.kind}, {"index", r.index}, {"hex", Hex(r.bytes)}});
-  j["blocks"] = std::move(blocks);
-  j["readable"] = Readable(b);
-  return j.dump(2) + "\n";
 }
 
 Backup ParseBackup(std::string_view text) {
@@ -322,7 +257,7 @@ Backup ReadBackupFile(const std::string& path) {
   }
 }
 
-void WriteBackupFile(const std::string& path, const Backup& b) {
+void WriteBackupFile(const std::string& path, const Backup& b, bool flush) {
   const std::string text = BackupToJson(b);
   const std::string temp = path + ".~" + std::to_string(::getpid());
   auto fail = [&](int err) {
@@ -342,7 +277,9 @@ void WriteBackupFile(const std::string& path, const Backup& b) {
     }
     done += static_cast<std::size_t>(n);
   }
-  if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+  // The new file takes the old one's name only once its bytes are on the disk: a crash must
+  // not leave an empty backup where a good one was.
+  if (flush && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
     const int err = errno;
     ::close(fd);
     fail(err);

@@ -1,6 +1,6 @@
 // A controller's configuration kept in a file (.zavcfg, JSON): the device table and every
-// configuration block exactly as the controller delivered them, with readable decoded fields
-// beside them for people. On restore the raw bytes are the truth.
+// configuration block exactly as the controller delivered them, with the bus devices and the
+// passage names readable beside them for people. On restore the raw bytes are the truth.
 #pragma once
 
 #include <cstdint>
@@ -61,7 +61,8 @@ Backup ParseBackup(std::string_view text);
 // Reads and parses; BackupError names the file. Writes through a new file that takes the name
 // only when complete; std::runtime_error names the file and the system's reason.
 Backup ReadBackupFile(const std::string& path);
-void WriteBackupFile(const std::string& path, const Backup& b);
+// flush false leaves the data to the system's own write-back (measurements only).
+void WriteBackupFile(const std::string& path, const Backup& b, bool flush = true);
 
 // Kind in the file's words: "door", "lift".
 const char* BackupKindName(int controllerKind);

@@ -33,7 +33,7 @@ const char* UsageText() {
   return "usage: zavctl COMMAND [ARGUMENTS]\n"
          "\n"
          "  list [--json]                          controllers that answer the search\n"
-         "  show DEV [--json]                      bus devices and configuration\n"
+         "  show DEV|FILE [--json]                 bus devices and configuration\n"
          "  backup DEV -o FILE                     save the configuration (.zavcfg)\n"
          "  diff DEV FILE | diff FILE FILE         differences; exit 0 equal, 1 different\n"
          "  restore DEV FILE [--yes]               show the differences; with --yes write\n"

@@ -23,12 +23,6 @@ bool IsFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-// An operand of diff: a backup file when such a file exists or it does not look like a
-// controller, otherwise the controller.
-bool NamesController(const std::string& operand) {
-  return LooksLikeDev(operand) && !IsFile(operand);
-}
-
 void Load(Context& c, const std::string& operand, Loaded& m) {
   if (NamesController(operand)) {
     LoadController(c.Net().Resolve(operand), m);
@@ -71,6 +65,10 @@ bool SameRecords(const Loaded& a, const Loaded& b) {
 }
 
 }  // namespace
+
+bool NamesController(const std::string& operand) {
+  return LooksLikeDev(operand) && !IsFile(operand);
+}
 
 int RunBackup(Context& c) {
   UdpDev& dev = c.Net().Resolve(c.args.operands[0]);

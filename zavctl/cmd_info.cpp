@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "config/backup_file.h"
 #include "config/config_fields.h"
 #include "zavctl/commands.h"
 #include "zavctl/controller_access.h"
@@ -61,13 +62,28 @@ int RunList(Context& c) {
 }
 
 int RunShow(Context& c) {
-  UdpDev& dev = c.Net().Resolve(c.args.operands[0]);
+  const std::string& what = c.args.operands[0];
   Loaded m;
-  LoadController(dev, m);
+  Json head;
+  std::string headLine;
+  if (NamesController(what)) {
+    UdpDev& dev = c.Net().Resolve(what);
+    LoadController(dev, m);
+    head = DevJson(dev);
+    headLine = DevLine(dev);
+  } else {
+    const Backup b = ReadBackupFile(what);
+    DecodeBackup(b, *m.table, m.doors, m.lift);
+    head = Json{{"id", DevName(b.id)},   {"id_hex", IdHex(b.id)},      {"ip", IpText(b.ip)},
+                {"mode", b.mode},        {"mode_name", b.modeName},    {"file", what},
+                {"created", b.created}};
+    headLine = what + ": " + DevName(b.id) + ", " + IpText(b.ip) + ", " + b.modeName + ", " +
+               b.created;
+  }
   const BusDeviceTable& t = *m.table;
   const auto fields = DescribeConfig(t, m.doors, m.lift);
   if (c.args.json) {
-    Json j = DevJson(dev);
+    Json j = head;
     j["kind"] = t.controllerKind == 2 ? "lift" : "door";
     j["passages"] = t.passageCount;
     Json devices = Json::array();
@@ -85,7 +101,7 @@ int RunShow(Context& c) {
     c.out << j.dump(2) << "\n";
     return 0;
   }
-  c.out << DevLine(dev) << "\n\nUrządzenia:\n";
+  c.out << headLine << "\n\nUrządzenia:\n";
   for (int i = 0; i < t.activeCount; ++i) c.out << "  " << t.DeviceLine(t.order[i]) << "\n";
   std::string block;
   for (const FieldText& f : fields) {

@@ -34,6 +34,10 @@ int RunRestore(Context& c);
 int RunReport(Context& c);
 int RunFirmware(Context& c);
 
+// An operand that names a controller rather than a backup file: it looks like a controller's
+// name or address and no such file exists.
+bool NamesController(const std::string& operand);
+
 // Dispatches on args.command.
 int RunCommand(Context& c);
 

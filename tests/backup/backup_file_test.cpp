@@ -48,11 +48,20 @@ TEST(BackupFile, WrittenBackupReadsBackWithEveryByte) {
   ASSERT_EQ(j["blocks"].size(), 3u);
   EXPECT_EQ(j["blocks"][1]["kind"], 1);
   EXPECT_EQ(j["blocks"][1]["hex"].get<std::string>().substr(0, 10), "0108080411");
-  // Readable fields in the report's words stand beside the raw bytes.
-  EXPECT_EQ(j["readable"]["Przejście 1"]["Rygiel"], "Z110_00007:Out1");
-  EXPECT_EQ(j["readable"]["Przejście 2"]["Nazwa przejścia"], "Wejscie1");
-  EXPECT_EQ(j["readable"]["Kontroler"]["Wejście Brak zasilania AC"], "K108_00066:In4 [NC]");
-  EXPECT_EQ(j["bus_devices"].size(), 3u);
+  // Readable devices and names stand beside the raw bytes.
+  EXPECT_EQ(j["names"]["Przejście 2"], "Wejscie1");
+  ASSERT_EQ(j["bus_devices"].size(), 3u);
+  EXPECT_EQ(j["bus_devices"][1]["id_hex"], "0x10d20007");
+  EXPECT_EQ(j["bus_devices"][1]["line"], "      Zamek: Z110_00007/A1");
+}
+
+TEST(BackupFile, NamesWithQuotesAndControlBytesStayValidJson) {
+  Backup b = DoorBackup();
+  const std::uint8_t name[] = {'a', '"', '\\', 0x01, 0xB9};  // 0xB9: Windows-1250 "ą"
+  std::copy(std::begin(name), std::end(name), b.blocks[1].bytes.begin() + 96);
+  const std::string text = BackupToJson(b);
+  EXPECT_EQ(ParseBackup(text), b);
+  EXPECT_EQ(ordered_json::parse(text)["names"]["Przejście 1"], "a\"\\\x01ąie0");
 }
 
 TEST(BackupFile, DecodedBackupWritesBackTheBytesTheModelDoesNotInterpret) {
@@ -116,7 +125,8 @@ TEST(BackupFile, DamagedFilesAreRefusedNamingTheProblem) {
 TEST(BackupFile, ReadableFieldsAreNotTheTruth) {
   // Someone edited the decoded text; the raw bytes still decide what is restored.
   const Backup b = ParseBackup(Edited([](auto& j) {
-    j["readable"]["Przejście 1"]["Rygiel"] = "Z110_00007:Out2";
+    j["names"]["Przejście 1"] = "Wyjście";
+    j["bus_devices"][1]["line"] = "Zamek: Z110_00008/A1";
   }));
   EXPECT_EQ(b, DoorBackup());
 }
