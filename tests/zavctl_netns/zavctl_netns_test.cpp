@@ -17,6 +17,9 @@
 #include <sstream>
 #include <thread>
 
+#include "link/link.h"
+#include "link/posix_udp.h"
+#include "link/udpdevset.h"
 #include "tests/support/sim_process.h"
 
 namespace zav {
@@ -321,6 +324,48 @@ TEST_F(Zavctl, ReportAllWritesOneFilePerReadableController) {
   EXPECT_TRUE(Contains(single, "Kontroler: K108_00202\r\n"));
   EXPECT_TRUE(Contains(single, "Lokalizacja: Hala 2\r\n"));
   for (const auto& dev : devs) EXPECT_EQ(Session(dev), "none") << dev;
+}
+
+// Another workstation (the second tool host) opens a session with dev and leaves it open.
+bool HoldSessionFromTool2(const std::string& dev) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!testnet::EnterNetns(Env("ZAV_NETNS") + "-tool2")) _exit(2);
+    try {
+      SystemClock clock;
+      PosixUdpEndpoint udp(kPort);
+      Link::Use(&udp, &clock);
+      UdpDevSet set;
+      set.Search();
+      for (int i = 0; i < set.count; ++i) {
+        if (DevName(set.devs[i].id) != dev) continue;
+        set.devs[i].EnsureSession();
+        _exit(0);  // without closing it, as a program that went away
+      }
+    } catch (...) {
+    }
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(Zavctl, ASessionHeldElsewhereIsTheWindowsErrorAndSiteWorkGoesOn) {
+  StartSim();
+  ASSERT_TRUE(HoldSessionFromTool2("K108_00202"));
+  ASSERT_EQ(Session("K108_00202"), "10.77.0.2");
+  Result b = Run({"backup", "K108_00202", "-o", "x.zavcfg"});
+  EXPECT_EQ(b.status, 1);
+  EXPECT_TRUE(Contains(b.err, "Błąd nr 2")) << b.err;
+  EXPECT_TRUE(Contains(b.err, "Kontroler ma obcą sesję.")) << b.err;
+  Result r = Run({"report", "--all"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Contains(r.err, "K108_00202 skipped:\nK108_00202, tryb: Serwis.")) << r.err;
+  EXPECT_TRUE(Contains(r.out, "K116_00303.txt")) << r.out;
+  EXPECT_FALSE(Contains(r.out, "K108_00202")) << r.out;
+  // The other workstation's session is left alone.
+  EXPECT_EQ(Session("K108_00202"), "10.77.0.2");
 }
 
 TEST_F(Zavctl, ListShowsTheSortedSetAsTextAndJson) {
