@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     zav::ctl::Loaded m;
     zav::ctl::LoadController(dev, m);
     const std::uint64_t tRead = MonoNs();
-    const zav::Backup b = zav::BackupFromModel(*m.table, m.doors, m.lift, dev.id, dev.ip,
+    const zav::Backup b = zav::BackupFromModel(m.table, m.doors, m.lift, dev.id, dev.ip,
                                                dev.mode & 3, dev.ModeName(), "bench",
                                                "2026-01-01T00:00:00+0000");
     zav::WriteBackupFile(path, b, false);
@@ -119,8 +119,8 @@ int main(int argc, char** argv) {
     toolMs.push_back(Ms(t1 - t0));
     readMs.push_back(Ms(tRead - t0));
     lastLog = rec.log;
-    if (m.table->passageCount != 16 || b.blocks.size() != 17) {
-      std::fprintf(stderr, "zavctl_backup: %d passages, %zu blocks\n", m.table->passageCount,
+    if (m.table.passageCount != 16 || b.blocks.size() != 17) {
+      std::fprintf(stderr, "zavctl_backup: %d passages, %zu blocks\n", m.table.passageCount,
                    b.blocks.size());
       return 1;
     }
@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
     // Apart from the runs above, so that the disk's write-back does not slow them down.
     zav::ctl::Loaded m;
     zav::ctl::LoadController(dev, m);
-    const zav::Backup b = zav::BackupFromModel(*m.table, m.doors, m.lift, dev.id, dev.ip,
+    const zav::Backup b = zav::BackupFromModel(m.table, m.doors, m.lift, dev.id, dev.ip,
                                                dev.mode & 3, dev.ModeName(), "bench", "");
     set.CloseAll();
     for (int r = 0; r < 5; ++r) {

@@ -65,6 +65,7 @@ LiftConfig& LiftConfig::operator=(const LiftConfig& other) {
   params = other.params;
   complete = other.complete;
   loadedFrom = other.loadedFrom;
+  raw = other.raw;
   return *this;
 }
 

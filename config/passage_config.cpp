@@ -108,6 +108,7 @@ PassageConfig& PassageConfig::operator=(const PassageConfig& other) {
   complete = other.complete;
   loadedFrom = other.loadedFrom;
   loadedCount = other.loadedCount;
+  raw = other.raw;
   return *this;
 }
 

@@ -27,13 +27,13 @@ void Load(Context& c, const std::string& operand, Loaded& m) {
   if (NamesController(operand)) {
     LoadController(c.Net().Resolve(operand), m);
   } else {
-    DecodeBackup(ReadBackupFile(operand), *m.table, m.doors, m.lift);
+    DecodeBackup(ReadBackupFile(operand), m.table, m.doors, m.lift);
   }
 }
 
 std::vector<FieldChange> Changes(const Loaded& before, const Loaded& after) {
-  return DiffFields(DescribeConfig(*before.table, before.doors, before.lift),
-                    DescribeConfig(*after.table, after.doors, after.lift));
+  return DiffFields(DescribeConfig(before.table, before.doors, before.lift),
+                    DescribeConfig(after.table, after.doors, after.lift));
 }
 
 void PrintChanges(std::ostream& out, const std::vector<FieldChange>& changes) {
@@ -43,12 +43,12 @@ void PrintChanges(std::ostream& out, const std::vector<FieldChange>& changes) {
 // Whether the records a controller holds are the ones that were written: the images the write
 // sequence sends, byte for byte.
 bool SameRecords(const Loaded& a, const Loaded& b) {
-  if (a.table->controllerKind != b.table->controllerKind ||
-      a.table->passageCount != b.table->passageCount)
+  if (a.table.controllerKind != b.table.controllerKind ||
+      a.table.passageCount != b.table.passageCount)
     return false;
   std::uint8_t x[kRecordLen];
   std::uint8_t y[kRecordLen];
-  if (a.table->controllerKind == kLiftKind) {
+  if (a.table.controllerKind == kLiftKind) {
     a.lift.Encode(x);
     b.lift.Encode(y);
     return std::memcmp(x, y, kRecordLen) == 0;
@@ -74,7 +74,7 @@ int RunBackup(Context& c) {
   UdpDev& dev = c.Net().Resolve(c.args.operands[0]);
   Loaded m;
   LoadController(dev, m);
-  const Backup b = BackupFromModel(*m.table, m.doors, m.lift, dev.id, dev.ip, dev.mode & 0x03,
+  const Backup b = BackupFromModel(m.table, m.doors, m.lift, dev.id, dev.ip, dev.mode & 0x03,
                                    dev.ModeName(), ZAV_VERSION, NowIso());
   WriteBackupFile(*c.args.output, b);
   c.out << DevName(dev.id) << ": " << b.blocks.size() << " configuration blocks saved in "
@@ -100,9 +100,9 @@ int RunRestore(Context& c) {
   LoadController(dev, target);
 
   Loaded saved;
-  DecodeBackup(backup, *saved.table, saved.doors, saved.lift);
-  const auto mismatches = RestoreMismatches(*saved.table, saved.doors, saved.lift, backup.id,
-                                            *target.table, dev.id);
+  DecodeBackup(backup, saved.table, saved.doors, saved.lift);
+  const auto mismatches = RestoreMismatches(saved.table, saved.doors, saved.lift, backup.id,
+                                            target.table, dev.id);
   if (!mismatches.empty()) {
     c.err << "zavctl: " << file << " (" << DevName(backup.id) << ") does not fit "
           << DevName(dev.id) << "; nothing was written:\n";
@@ -113,9 +113,9 @@ int RunRestore(Context& c) {
   // names them, and written as a configuration read from the target.
   Backup onTarget = backup;
   onTarget.id = dev.id;
-  onTarget.busTable = target.table->raw;
+  onTarget.busTable = target.table.raw;
   Loaded restore;
-  DecodeBackup(onTarget, *restore.table, restore.doors, restore.lift);
+  DecodeBackup(onTarget, restore.table, restore.doors, restore.lift);
 
   const auto changes = Changes(target, restore);
   if (changes.empty()) {
@@ -129,9 +129,9 @@ int RunRestore(Context& c) {
           << ".\n";
     return 0;
   }
-  WriteController(dev, restore);
+  UdpDev& written = WriteController(c.Net().set(), dev, restore);
   Loaded check;
-  LoadController(dev, check);
+  LoadController(written, check);
   if (SameRecords(restore, check)) {
     c.out << DevName(dev.id) << ": written and read back; the configuration equals the backup\n";
     return 0;

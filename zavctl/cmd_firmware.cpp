@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -52,20 +53,24 @@ int RunFirmware(Context& c) {
     return 0;
   }
   const bool tty = ::isatty(STDERR_FILENO) != 0;
-  for (std::size_t n = 0; n < blocks; ++n) {
-    try {
-      dev.SendFirmwareBlock(static_cast<std::uint16_t>(n), data.data() + n * kFirmwareBlock);
-    } catch (const UErr& e) {
-      if (tty) c.err << "\n";
-      c.err << UErrText(e) << "zavctl: block " << n << " of " << blocks
-            << " was not acknowledged; the upload stopped there\n";
-      return 1;
-    }
-    if (tty) {
-      c.err << "\rblock " << n + 1 << " of " << blocks << std::flush;
-    } else if ((n + 1) * 10 / blocks != n * 10 / blocks || n + 1 == blocks) {
-      c.err << "block " << n + 1 << " of " << blocks << "\n";
-    }
+  // The upload reads the very bytes checked above, not the file again.
+  std::FILE* image = ::fmemopen(const_cast<std::uint8_t*>(data.data()), size, "rb");
+  if (image == nullptr) throw std::runtime_error(path + ": " + std::strerror(errno));
+  std::size_t sent = 0;
+  try {
+    UploadFirmware(image, dev, [&](int done, int) {
+      sent = static_cast<std::size_t>(done);
+      if (tty) {
+        c.err << "\rblock " << sent << " of " << blocks << std::flush;
+      } else if (sent * 10 / blocks != (sent - 1) * 10 / blocks || sent == blocks) {
+        c.err << "block " << sent << " of " << blocks << "\n";
+      }
+    });
+  } catch (const UErr& e) {
+    if (tty) c.err << "\n";
+    c.err << UErrText(e) << "zavctl: block " << sent << " of " << blocks
+          << " was not acknowledged; the upload stopped there\n";
+    return 1;
   }
   if (tty) c.err << "\n";
   c.out << DevName(dev.id) << ": " << blocks << " blocks sent and acknowledged\n";

@@ -73,14 +73,14 @@ int RunShow(Context& c) {
     headLine = DevLine(dev);
   } else {
     const Backup b = ReadBackupFile(what);
-    DecodeBackup(b, *m.table, m.doors, m.lift);
+    DecodeBackup(b, m.table, m.doors, m.lift);
     head = Json{{"id", DevName(b.id)},   {"id_hex", IdHex(b.id)},      {"ip", IpText(b.ip)},
                 {"mode", b.mode},        {"mode_name", b.modeName},    {"file", what},
                 {"created", b.created}};
     headLine = what + ": " + DevName(b.id) + ", " + IpText(b.ip) + ", " + b.modeName + ", " +
                b.created;
   }
-  const BusDeviceTable& t = *m.table;
+  const BusDeviceTable& t = m.table;
   const auto fields = DescribeConfig(t, m.doors, m.lift);
   if (c.args.json) {
     Json j = head;

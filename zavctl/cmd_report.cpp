@@ -30,10 +30,10 @@ void WriteReport(UdpDev& dev, const std::string& path, const std::string& locati
                  const ReportDate& date) {
   Loaded m;
   LoadController(dev, m);
-  if (m.table->controllerKind != 1)
+  if (m.table.controllerKind != 1)
     throw std::runtime_error(DevName(dev.id) +
                              " is a lift controller; the report covers door controllers only");
-  SaveReportFile(path, WriteCfgReport(*m.table, m.doors, dev.id, location, date));
+  SaveReportFile(path, WriteCfgReport(m.table, m.doors, dev.id, location, date));
 }
 
 void Release(UdpDev& dev) {

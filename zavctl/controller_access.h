@@ -1,34 +1,24 @@
-// Reading and writing a whole controller configuration the way the window does it. One place,
-// so that zavctl follows the window's sequence and texts.
+// Reading and writing a whole controller configuration with the core's operations, the ones
+// the window runs, plus what a command line needs on top: an error for every reason a
+// configuration cannot be had.
 #pragma once
 
-#include <memory>
-
-#include "config/bus_device_table.h"
-#include "config/lift_config.h"
-#include "config/passage_config.h"
-#include "link/udpdev.h"
+#include "core/loaded_config.h"
+#include "link/udpdevset.h"
 
 namespace zav::ctl {
 
-// A controller's bus table and configuration. The records keep a reference to the table, so
-// the table lives on the heap and the whole stays where it was made.
-struct Loaded {
-  Loaded() : doors(*table), lift(*table) {}
-  Loaded(const Loaded&) = delete;
-  Loaded& operator=(const Loaded&) = delete;
-
-  std::unique_ptr<BusDeviceTable> table = std::make_unique<BusDeviceTable>();
-  PassageConfig doors;
-  LiftConfig lift;
-};
+using Loaded = core::LoadedConfig;
 
 // The status poll, the mode check, the table and the configuration of its kind. Throws UErr,
-// or std::runtime_error with the window's text when the controller's answers cannot be used.
+// or std::runtime_error with the window's text when the controller's answers cannot be used,
+// or when dev is no controller or its table is refused.
 void LoadController(UdpDev& dev, Loaded& m);
 
-// The write sequence of "Zapisz" for the configuration held in m, which must be writable to
-// dev (a complete read of it, or a restore prepared for it).
-void WriteController(UdpDev& dev, Loaded& m);
+// "Zapisz" for dev, a controller of set: late discovery replies first, then the write
+// sequence of the configuration's kind. m must be a complete read of dev (or a restore made
+// for it). Returns the controller as the set holds it afterwards (late replies may have
+// moved it); throws std::runtime_error when the configuration does not fit dev.
+UdpDev& WriteController(UdpDevSet& set, UdpDev& dev, Loaded& m);
 
 }  // namespace zav::ctl
