@@ -387,17 +387,23 @@ TEST_F(Zavctl, ListShowsTheSortedSetAsTextAndJson) {
   EXPECT_TRUE(Contains(missing.err, "no controller K999_00001")) << missing.err;
 }
 
-TEST_F(Zavctl, ATakenPortIsNamed) {
+TEST_F(Zavctl, ATakenPortIsNamedAndComparingFilesDoesNotNeedIt) {
   StartSim();
+  ASSERT_EQ(Run({"backup", "K108_00202", "-o", "a.zavcfg"}).status, 0);
   const int fd = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(45389);
   ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
   Result r = Run({"list"});
+  Result files = Run({"diff", "a.zavcfg", "a.zavcfg"});
+  Result shown = Run({"show", "a.zavcfg"});
   close(fd);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Contains(r.err, "UDP port 45389 is in use")) << r.err;
+  EXPECT_EQ(files.status, 0) << files.err;
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_TRUE(Contains(shown.out, "  Rygiel: Z110_02010:Out1\n")) << shown.out;
 }
 
 TEST_F(Zavctl, AnInterruptedRunClosesItsSession) {
