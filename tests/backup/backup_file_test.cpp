@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "config/backup_file.h"
+#include "core/loaded_config.h"
 #include "tests/backup/backup_samples.h"
 
 namespace zav {
@@ -145,6 +146,17 @@ TEST(BackupFile, FileRoundTripAndUnreadableFileNamesThePath) {
   }
   std::remove(path.c_str());
   rmdir(dir);
+}
+
+TEST(BackupFile, ACopiedConfigurationStillMakesTheSameBackup) {
+  // The core hands copies of a loaded configuration around; a backup made from a copy must
+  // carry the blocks as the controller sent them.
+  core::LoadedConfig loaded;
+  DecodeBackup(DoorBackup(), loaded.table, loaded.doors, loaded.lift);
+  const core::LoadedConfig copy = loaded;
+  EXPECT_EQ(BackupFromModel(copy.table, copy.doors, copy.lift, kDoorId, 0x0A4D000A, 2, "Serwis",
+                            "1.4.5", "2026-12-10T05:00:00+0100"),
+            DoorBackup());
 }
 
 TEST(BackupFile, ModelThatWasNotReadWholeMakesNoBackup) {
