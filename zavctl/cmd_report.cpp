@@ -1,4 +1,5 @@
 // report: the window's configuration report, for one controller or every readable one.
+#include <filesystem>
 #include <ostream>
 
 #include "config/cfg_report.h"
@@ -13,6 +14,12 @@ namespace zav::ctl {
 namespace {
 
 constexpr std::size_t kLocationMax = 80;  // what the location dialog takes
+
+// A controller the report does not cover: the lift page has no report.
+class NoReport : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 std::string Location(const Context& c) {
   const std::string text = Utf8ToCp1250(c.args.location.value_or(""));
@@ -31,8 +38,8 @@ void WriteReport(UdpDev& dev, const std::string& path, const std::string& locati
   Loaded m;
   LoadController(dev, m);
   if (m.table.controllerKind != 1)
-    throw std::runtime_error(DevName(dev.id) +
-                             " is a lift controller; the report covers door controllers only");
+    throw NoReport(DevName(dev.id) +
+                   " is a lift controller; the report covers door controllers only");
   SaveReportFile(path, WriteCfgReport(m.table, m.doors, dev.id, location, date));
 }
 
@@ -60,6 +67,10 @@ int RunReport(Context& c) {
     c.out << path << "\n";
     return 0;
   }
+  if (c.args.output && !std::filesystem::is_directory(*c.args.output)) {
+    c.err << "zavctl: " << *c.args.output << " is not a folder\n";
+    return 1;
+  }
   st.Search();
   UdpDevSet& set = st.set();
   if (set.count == 0) {
@@ -82,14 +93,11 @@ int RunReport(Context& c) {
     } catch (const UErr& e) {
       // A controller in another mode or held by someone else is not this run's failure.
       c.err << "zavctl: " << name << " skipped:\n" << UErrText(e);
+    } catch (const NoReport& e) {
+      c.err << "zavctl: " << name << " skipped: " << e.what() << "\n";
     } catch (const std::runtime_error& e) {
-      const std::string what = e.what();
-      if (what.find("lift controller") != std::string::npos) {
-        c.err << "zavctl: " << name << " skipped: " << what << "\n";
-      } else {
-        c.err << "zavctl: " << name << ": " << what << "\n";
-        ++failed;
-      }
+      c.err << "zavctl: " << name << ": " << e.what() << "\n";
+      ++failed;
     }
     Release(dev);
   }
