@@ -93,3 +93,42 @@ inline Backup DoorBackup() {
 }
 
 }  // namespace zav::testdata
+
+namespace zav::testdata {
+
+inline constexpr DeviceId kLiftId = 0x31540101;    // type 340
+inline constexpr DeviceId kFloorsId = 0x12d001f4;  // type 720, floor outputs in sets
+
+// A lift controller and a floor module with the given number of output sets.
+inline Bytes LiftTable(int sets = 2) {
+  return Table(0x41, {{kLiftId, {1, 0, 4, 0, 8, 2, 0, 0}},
+                      {kFloorsId, {1, 0, static_cast<std::uint8_t>(0x80 | sets), 0, 4, 0, 0, 0}}});
+}
+
+inline Bytes LiftReply() {
+  Bytes r(112, 0xFF);
+  r[0] = 2;
+  r[1] = 0x88;
+  r[2] = 8;
+  r[3] = 4;
+  for (int i = 48; i < 112; ++i) r[i] = 0;
+  Ref(r, 0, 0x0100);  // floors 1..8: first set of the module
+  Ref(r, 1, 0x0101);  // floors 9..16: its second set
+  r[48 + 4] = 10;     // unlock 5 s
+  r[48 + 20] = 0x77;  // kept
+  const char name[] = "Winda A";
+  for (int i = 0; name[i]; ++i) r[48 + 48 + i] = static_cast<std::uint8_t>(name[i]);
+  return r;
+}
+
+inline Backup LiftBackup() {
+  Backup b = DoorBackup();
+  b.id = kLiftId;
+  b.controllerKind = 2;
+  b.passages = 1;
+  b.busTable = LiftTable();
+  b.blocks = {{2, 0, LiftReply()}};
+  return b;
+}
+
+}  // namespace zav::testdata

@@ -111,5 +111,37 @@ TEST(RestoreCheck, AnotherKindOrPassageCountIsRefusedAtOnce) {
       1u);
 }
 
+TEST(LiftBackup, ReadsBackAndComparesInThePagesWords) {
+  const Backup lift = LiftBackup();
+  EXPECT_EQ(ParseBackup(BackupToJson(lift)), lift);
+  Backup after = lift;
+  after.blocks[0].bytes[48 + 4] = 15;
+  Ref(after.blocks[0].bytes, 1, 0xFFFF);
+  const std::vector<std::string> want = {
+      "Winda, 9..16: D120_00500:2 → -----",
+      "Winda, Czas odblokowania przycisków: 5 s → 7,5 s",
+  };
+  EXPECT_EQ(Lines(lift, after), want);
+  // A door backup is refused for a lift at once.
+  Model door(DoorBackup());
+  Model target(lift);
+  EXPECT_EQ(RestoreMismatches(*door.table, door.doors, door.lift, kDoorId, *target.table, kLiftId)
+                .size(),
+            1u);
+}
+
+TEST(LiftBackup, AFloorModuleWithFewerSetsIsAMismatch) {
+  Model backup(LiftBackup());
+  Backup smaller = LiftBackup();
+  smaller.id = 0x31540102;
+  smaller.busTable = Table(0x41, {{0x31540102, {1, 0, 4, 0, 8, 2, 0, 0}},
+                                  {kFloorsId + 1, {1, 0, 0x81, 0, 4, 0, 0, 0}}});
+  Model target(smaller);
+  const auto m = RestoreMismatches(*backup.table, backup.doors, backup.lift, kLiftId,
+                                   *target.table, 0x31540102);
+  ASSERT_EQ(m.size(), 1u);
+  EXPECT_EQ(m[0], "Winda, 9..16: D120_00501 at position 1 has no point 2 of that kind");
+}
+
 }  // namespace
 }  // namespace zav

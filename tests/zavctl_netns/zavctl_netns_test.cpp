@@ -224,6 +224,21 @@ TEST_F(Zavctl, BackupChangeRestoreGivesTheControllerBackAsItWas) {
   EXPECT_EQ(Run({"diff", "K108_00202", "site.zavcfg"}).status, 0);
 }
 
+TEST_F(Zavctl, ALiftIsBackedUpAndRestoredWithItsOneBlock) {
+  StartSim();
+  const auto before = Blocks("K140_00505");
+  ASSERT_EQ(Run({"backup", "K140_00505", "-o", "lift.zavcfg"}).status, 0);
+  ASSERT_EQ(sim_.Ask("poke K140_00505 2 0 44 28"), "ok\n");  // unlock time 20 s
+  Result r = Run({"restore", "10.77.0.14", "lift.zavcfg", "--yes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "Winda, Czas odblokowania przycisków: 20 s → ")) << r.out;
+  EXPECT_EQ(Blocks("K140_00505"), before);
+  // The lift has no report.
+  Result rep = Run({"report", "K140_00505"});
+  EXPECT_EQ(rep.status, 1);
+  EXPECT_TRUE(Contains(rep.err, "lift controller")) << rep.err;
+}
+
 TEST_F(Zavctl, DiffOfTwoFilesNeedsNoNetworkAndTroubleIsTwo) {
   StartSim();
   ASSERT_EQ(Run({"backup", "K108_00202", "-o", "a.zavcfg"}).status, 0);
