@@ -38,8 +38,10 @@ class SimEndpoint : public UdpEndpoint {
   int Receive(std::uint8_t* buf, std::size_t cap, int waitMs, std::string& fromAddr,
               std::uint16_t& fromPort) override;
 
-  // CPU seconds this thread spent inside Send and Receive: the simulated controllers' work
-  // and the delivery, which a real network does elsewhere.
+  // CPU seconds spent inside Send and Receive, on the clock of the thread that called them
+  // (the core's worker): the simulated controllers' work and the delivery, which a real
+  // network does elsewhere. One thread at a time uses the endpoint; read it from another only
+  // while the core is idle.
   double cpuInside = 0;
   int sends = 0;
 

@@ -115,6 +115,9 @@ class BareLoop {
 
 // ---- start-up ------------------------------------------------------------------------------
 
+// The window shows at once and the core searches meanwhile; what the user waits for is the
+// search's result shown in it, so that is the start-up figure, and the first shown window is
+// printed beside it.
 int RunStartupChild(long long t0ns) {
   int argc = 1;
   char name[] = "zavconfig";
@@ -124,30 +127,36 @@ int RunStartupChild(long long t0ns) {
   zav::PosixUdpEndpoint udp(zav::kPort);
   RecordingEndpoint rec(udp);
   CloseErrorBoxes();
-  // As the program starts: the main window (whose creation searches), then the help window.
+  // As the program starts: the main window (whose creation asks for the search), then the
+  // help window.
   TMainWin mainWin(rec, clock);
   THelpWin helpWin(&mainWin);
   mainWin.show();
   while (!mainWin.windowHandle() || !mainWin.windowHandle()->isExposed())
     QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
   const std::uint64_t shown = MonoNs();
+  WaitShown(mainWin);
+  const std::uint64_t result = MonoNs();
   const auto start = static_cast<std::uint64_t>(t0ns);
-  const std::uint64_t first = rec.broadcasts.empty() ? shown : rec.broadcasts.front();
+  // The recording endpoint is written by the core's worker; it is idle now.
+  const std::uint64_t first = rec.broadcasts.empty() ? result : rec.broadcasts.front();
   const std::uint64_t last = rec.quietEnds.empty() ? first : rec.quietEnds.back();
   timespec cpu{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
   const double cpuMs =
       static_cast<double>(cpu.tv_sec) * 1e3 + static_cast<double>(cpu.tv_nsec) / 1e6;
-  // total, before the first broadcast, the search, after its last quiet window, rounds, CPU
-  std::printf("%.3f %.3f %.3f %.3f %zu %.3f\n", Ms(shown - start), Ms(first - start),
-              Ms(last - first), Ms(shown - last), rec.broadcasts.size(), cpuMs);
+  // result shown, before the first broadcast, the search, after its last quiet window, rounds,
+  // CPU, window shown
+  std::printf("%.3f %.3f %.3f %.3f %zu %.3f %.3f\n", Ms(result - start), Ms(first - start),
+              Ms(last - first), Ms(result - last), rec.broadcasts.size(), cpuMs,
+              Ms(shown - start));
   std::fflush(stdout);
   return 0;
 }
 
 int RunStartupLauncher(int runs, const char* self) {
-  std::vector<double> total, before, search, after;
-  std::vector<double> cpuMs;  // the process's CPU time until the window showed
+  std::vector<double> total, before, search, after, window;
+  std::vector<double> cpuMs;  // the process's CPU time until the result showed
   std::size_t rounds = 0;
   for (int r = 0; r < runs + 1; ++r) {  // the first run only warms the caches
     int fds[2];
@@ -170,8 +179,9 @@ int RunStartupLauncher(int runs, const char* self) {
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    double ms = 0, pre = 0, s = 0, post = 0, cpu = 0;
-    if (std::sscanf(buf, "%lf %lf %lf %lf %zu %lf", &ms, &pre, &s, &post, &rounds, &cpu) != 6) {
+    double ms = 0, pre = 0, s = 0, post = 0, cpu = 0, win = 0;
+    if (std::sscanf(buf, "%lf %lf %lf %lf %zu %lf %lf", &ms, &pre, &s, &post, &rounds, &cpu,
+                    &win) != 7) {
       std::fprintf(stderr, "startup: run %d printed nothing (status %d)\n", r, status);
       return 1;
     }
@@ -181,25 +191,35 @@ int RunStartupLauncher(int runs, const char* self) {
     search.push_back(s);
     after.push_back(post);
     cpuMs.push_back(cpu);
+    window.push_back(win);
   }
   const double med = Median(total);
   const double own = med - 3 * 200.0;
   std::printf(
-      "startup: process start to shown window %.1f ms (median of %d warm runs, min %.1f, "
-      "max %.1f), %zu search rounds; medians: %.1f ms before the first broadcast, %.1f "
-      "ms of search, %.1f ms from the last quiet window to the shown window\n",
+      "startup: process start to the search's result shown %.1f ms (median of %d warm runs, "
+      "min %.1f, max %.1f), %zu search rounds; medians: %.1f ms before the first broadcast, "
+      "%.1f ms of search, %.1f ms from the last quiet window to the result shown\n",
       med, runs, *std::min_element(total.begin(), total.end()),
       *std::max_element(total.begin(), total.end()), rounds, Median(before), Median(search),
       Median(after));
   std::printf(
-      "startup: CPU time of the process until the window showed: %.1f ms (median); "
+      "startup: process start to the first shown window %.1f ms (median; the search goes on "
+      "behind it)\n",
+      Median(window));
+  std::printf(
+      "startup: CPU time of the process until the result showed: %.1f ms (median); "
       "wall time above it and the 600 ms of quiet windows is waiting for this machine\n",
       Median(cpuMs));
-  std::puts(
-      Summary("startup_ms", med, "ms", "<= 700 ms = 3 x 200 ms + 100 ms", own <= 100.0).c_str());
+  std::puts(Summary("startup_ms", med, "ms",
+                    "<= 700 ms = 3 x 200 ms + 100 ms, start to the search's result shown",
+                    own <= 100.0)
+                .c_str());
   std::puts(
       Summary("startup_own_ms", own, "ms", "<= 100 ms beyond the 3 search rounds", own <= 100.0)
           .c_str());
+  std::printf(
+      "startup_window_ms: %.3f ms (information: process start to the first shown window)\n",
+      Median(window));
   return 0;
 }
 
@@ -229,7 +249,7 @@ int RunLoad(int runs) {
   // The tool's time outside socket calls: before its first send, between a reply and the next
   // send, after the last reply.
   std::vector<double> beforeMs, betweenMs, afterMs;
-  std::vector<double> handlerMs;  // SelectEthDev alone, before the events and repaint
+  std::vector<double> handlerMs;  // SelectEthDev alone: it only asks the core
   std::vector<Exchange> lastLog;
   std::string differs;
   std::string lastPaints;  // the repaint of the last selection, by widget class
@@ -241,18 +261,19 @@ int RunLoad(int runs) {
     rec.firstSendNs = rec.lastReturnNs = rec.betweenNs = 0;
     PaintTally tally;
     if (r == runs - 1) BenchApplication::tally = &tally;
-    const double c0 = ThreadCpuSeconds();
+    // The core's worker does the round trips, so the CPU time is the process's.
+    const double c0 = ProcessCpuSeconds();
     std::uint64_t t0 = MonoNs();
     win.SelectEthDev();
     handlerMs.push_back(Ms(MonoNs() - t0));
-    win.Settle();
-    Settle();
+    // From the click to the result shown: the loop sleeps until the worker reports.
+    WaitShown(win);
     const std::uint64_t t1 = MonoNs();
     toolMs.push_back(Ms(t1 - t0));
     beforeMs.push_back(Ms(rec.firstSendNs - t0));
     betweenMs.push_back(Ms(rec.betweenNs));
     afterMs.push_back(Ms(t1 - rec.lastReturnNs));
-    cpuMs.push_back((ThreadCpuSeconds() - c0) * 1e3);
+    cpuMs.push_back((ProcessCpuSeconds() - c0) * 1e3);
     BenchApplication::tally = nullptr;
     if (r == runs - 1)
       lastPaints = tally.Text(12) + "; events: " + tally.EventText() + "\n" + tally.log;
@@ -309,8 +330,9 @@ int RunLoad(int runs) {
       differs.empty() ? "" : "; sizes differ: ", differs.c_str());
   std::printf(
       "load: of the tool's time %.3f ms in socket calls (sends and the waits for "
-      "replies), %.3f ms of its own; CPU time %.3f ms; the handler alone %.3f ms (%.2fx "
-      "the bare loop), the events and repaint after it %.3f ms\n",
+      "replies), %.3f ms of its own; CPU time of the process (worker and window) %.3f ms; "
+      "the click's handler alone (asking the core) %.3f ms (%.2fx the bare loop), from it to "
+      "the result shown %.3f ms\n",
       Median(socketMs), tool - Median(socketMs), Median(cpuMs), Median(handlerMs),
       Median(handlerMs) / floor, tool - Median(handlerMs));
   std::printf(
@@ -320,10 +342,11 @@ int RunLoad(int runs) {
   std::printf("load: the repaint of the last selection: %s\n", lastPaints.c_str());
   std::printf(
       "load: a repaint of everything a selection can change costs %.3f ms for the whole "
-      "window, %.3f ms for the pages alone (%.2fx and %.2fx the bare loop): a selection that "
-      "changes every control cannot stay within 1.2x\n",
+      "window, %.3f ms for the pages alone (%.2fx and %.2fx the bare loop); a selection that "
+      "changes the picture may take 1.2 x the bare loop + one frame (16.7 ms) = %.3f ms: the "
+      "measured selection plus a whole repaint is %.3f ms\n",
       Median(windowPaintMs), Median(pagesPaintMs), Median(windowPaintMs) / floor,
-      Median(pagesPaintMs) / floor);
+      Median(pagesPaintMs) / floor, 1.2 * floor + 16.7, tool + Median(windowPaintMs));
   std::puts(Summary("load_ms", tool, "ms", "<= 1.2 x bare loop " + std::to_string(floor) + " ms",
                     tool <= 1.2 * floor && differs.empty())
                 .c_str());
@@ -341,13 +364,21 @@ int RunDiscovery(int expected) {
   RecordingEndpoint rec(udp);
   CloseErrorBoxes();
   const std::uint64_t t0 = MonoNs();
-  TMainWin win(rec, clock);  // its creation runs the search
+  TMainWin win(rec, clock);  // its creation asks the core for the search
   const std::uint64_t created = MonoNs();
   win.Timer().stop();
   win.show();
+  // Until the list shows the search's result (or the core has nothing more to do).
+  const auto* list = win.findChild<QListWidget*>(QStringLiteral("EthLstBox"));
+  {
+    QTimer guard;
+    guard.start(2);
+    while (list && list->count() < expected && !win.Core().Idle())
+      QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  const std::uint64_t listedAt = MonoNs();
   win.Settle();
   Settle();
-  const auto* list = win.findChild<QListWidget*>(QStringLiteral("EthLstBox"));
   const int listed = list ? list->count() : -1;
   if (rec.broadcasts.empty() || rec.arrivals.empty()) {
     std::fprintf(stderr, "discovery: nothing answered\n");
@@ -355,7 +386,7 @@ int RunDiscovery(int expected) {
   }
   // The search: from the first broadcast to the end of the quiet window after the last one.
   const std::uint64_t first = rec.broadcasts.front();
-  const std::uint64_t searchEnd = rec.quietEnds.empty() ? created : rec.quietEnds.front();
+  const std::uint64_t searchEnd = rec.quietEnds.empty() ? listedAt : rec.quietEnds.front();
   std::uint64_t firstArrival = 0, lastArrival = 0;
   for (std::uint64_t a : rec.arrivals) {
     if (a < first || a > searchEnd) continue;
@@ -367,9 +398,10 @@ int RunDiscovery(int expected) {
   const double budget = 1.1 * (200.0 + spread);
   std::printf(
       "discovery: %d controllers in the set, %d listed, %zu broadcast(s); search %.1f ms, "
-      "replies spread over %.1f ms (first after %.1f ms); window created in %.1f ms\n",
+      "replies spread over %.1f ms (first after %.1f ms); window created in %.1f ms, the "
+      "list filled %.1f ms after the search ended\n",
       win.devSet.count, listed, rec.broadcasts.size(), search, spread, Ms(firstArrival - first),
-      Ms(created - t0));
+      Ms(created - t0), listedAt > searchEnd ? Ms(listedAt - searchEnd) : 0.0);
   std::puts(Summary("discovery_listed", listed, "controllers",
                     "all " + std::to_string(expected) + " after one search", listed == expected)
                 .c_str());

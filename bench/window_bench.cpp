@@ -5,6 +5,8 @@
 //   load [RUNS]            selecting the 16-passage controller against a bare loop   (netns)
 //   loadmem [RUNS]         the same selection on the in-memory network: the window's share
 //   discovery N            one search finding N controllers                          (netns)
+//   latency CONTROL        event-loop latency against the 16-passage controller, answering,
+//                          late, silent and lossy; CONTROL is zavsim's control socket (netns)
 // The network runs send broadcasts on port 45389, so they refuse to run on the machine's own
 // network (link/netns_guard.h): scripts/bench starts them inside scripts/netns namespaces.
 #include <QApplication>
@@ -27,7 +29,8 @@ int Arg(int argc, char** argv, int i, int fallback) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   const bool network =
-      mode == "startup" || mode == "startup-child" || mode == "load" || mode == "discovery";
+      mode == "startup" || mode == "startup-child" || mode == "load" || mode == "discovery" ||
+      mode == "latency";
   // These runs broadcast on port 45389.
   if (network && !zav::RequirePrivateNetns("zav_bench_window")) return 2;
   if (mode == "startup") return RunStartupLauncher(Arg(argc, argv, 2, 6), argv[0]);
@@ -39,8 +42,9 @@ int main(int argc, char** argv) {
   if (mode == "load") return RunLoad(Arg(argc, argv, 2, 15));
   if (mode == "loadmem") return RunLoadMem(Arg(argc, argv, 2, 50));
   if (mode == "discovery") return RunDiscovery(Arg(argc, argv, 2, 100));
+  if (mode == "latency" && argc > 2) return RunLatency(argv[2]);
   std::fprintf(stderr,
                "usage: zav_bench_window refill [ROUNDS] | tick [TICKS] | startup [RUNS] | "
-               "load [RUNS] | loadmem [RUNS] | discovery N\n");
+               "load [RUNS] | loadmem [RUNS] | discovery N | latency CONTROL\n");
   return 2;
 }
