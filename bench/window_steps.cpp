@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <ctime>
+#include <thread>
 
 #include "bench/bench_window.h"
 #include "core/loaded_config.h"
@@ -17,13 +18,22 @@ void CloseAllSessions(TMainWin& win) {
 }
 
 void WaitShown(TMainWin& win) {
-  // The core's wake posts an event, so the loop sleeps until the worker has something to
-  // show; no polling delay is added to the figure. The guard only covers the moment between
-  // the last event and the worker marking itself idle, in which no further event comes.
+  // The core's wake posts an event, so until the operation publishes its result the loop
+  // sleeps; no polling delay is added to the figure. Between the result's event and the
+  // worker marking itself idle lie only microseconds, and no further event comes, so that
+  // stretch is spun through. The guard timer covers a result published before the call.
+  const auto before = win.Core().State();
   QTimer guard;
   guard.setTimerType(Qt::PreciseTimer);
   guard.start(2);
-  while (!win.Core().Idle()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (!win.Core().Idle()) {
+    if (win.Core().State() == before) {
+      QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    } else {
+      QApplication::processEvents();
+      if (!win.Core().Idle()) std::this_thread::yield();
+    }
+  }
   guard.stop();
   // The repaint the handling of the result asked for.
   QApplication::sendPostedEvents();
