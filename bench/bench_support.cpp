@@ -1,8 +1,12 @@
 #include "bench/bench_support.h"
 
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -214,6 +218,39 @@ double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t m = values.size() / 2;
   return values.size() % 2 ? values[m] : (values[m - 1] + values[m]) / 2;
+}
+
+double Percentile(std::vector<double> values, double q) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const double rank = std::ceil(q * static_cast<double>(values.size()));
+  const auto i =
+      static_cast<std::size_t>(std::clamp(rank, 1.0, static_cast<double>(values.size())));
+  return values[i - 1];
+}
+
+std::string AskControl(const std::string& path, const std::string& line) {
+  sockaddr_un a{};
+  if (path.size() >= sizeof a.sun_path) return {};
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return {};
+  a.sun_family = AF_UNIX;
+  std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+  std::string out;
+  const std::string l = line + "\n";
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      write(fd, l.data(), l.size()) == static_cast<ssize_t>(l.size())) {
+    // The answer may come in pieces; it is whole at "ok", "END" or an error line.
+    char buf[4096];
+    while (!(out == "ok\n" || out.ends_with("END\n") ||
+             (out.starts_with("error:") && out.ends_with("\n")))) {
+      const ssize_t n = read(fd, buf, sizeof buf);
+      if (n <= 0) break;
+      out.append(buf, static_cast<std::size_t>(n));
+    }
+  }
+  close(fd);
+  return out;
 }
 
 }  // namespace zav::bench

@@ -131,5 +131,12 @@ std::string Summary(const std::string& name, double value, const std::string& un
 
 // Median of values (copied).
 double Median(std::vector<double> values);
+// The q-quantile (0 < q <= 1) by the nearest rank: the smallest value that at least q of the
+// values do not exceed. 0 for no values.
+double Percentile(std::vector<double> values, double q);
+
+// Sends one line to zavsim's control channel (a Unix socket) and returns its whole answer
+// ("ok\n", "error: ...\n", or lines ending in "END\n"); empty when nothing answers there.
+std::string AskControl(const std::string& path, const std::string& line);
 
 }  // namespace zav::bench

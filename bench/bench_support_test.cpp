@@ -1,8 +1,19 @@
 // The benchmarks compare against what these pieces build, so a wrong table, scenario or replay
 // would make every figure meaningless: they are checked against the simulated controllers.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <numeric>
+#include <random>
 #include <set>
+#include <thread>
 
 #include "bench/bench_support.h"
 #include "config/bus_device_table.h"
@@ -107,6 +118,34 @@ TEST_F(InMemoryNet, ReceiveWaitsOnlyWhenNothingIsDue) {
   EXPECT_EQ(clock.nowMs, start + 200);
 }
 
+// The simulated controllers' work is counted on the clock of the thread that calls the
+// endpoint (the core's worker); another thread busy at the same time must not show up in it.
+TEST_F(InMemoryNet, TimeInsideCountsOnlyTheCallingThread) {
+  sim::LoadScenarioText(net, DiscoveryScenarioJson(100));
+  std::atomic<bool> done{false};
+  double callerCpu = 0;
+  // The caller does little besides calling the endpoint, so nearly all its time is inside.
+  std::thread caller([&] {
+    const auto req = DiscoveryRequest();
+    std::uint8_t buf[kRecvBuffer];
+    std::string from;
+    std::uint16_t port = 0;
+    const double c0 = ThreadCpuSeconds();
+    for (int i = 0; i < 30; ++i) {
+      ep.Broadcast(kPort, req.data(), req.size());
+      while (ep.Receive(buf, sizeof buf, 0, from, port) >= 0) {
+      }
+    }
+    callerCpu = ThreadCpuSeconds() - c0;
+    done = true;
+  });
+  volatile unsigned spin = 0;
+  while (!done.load()) spin = spin + 1;
+  caller.join();
+  EXPECT_GT(ep.cpuInside, 0.0);
+  EXPECT_LE(ep.cpuInside, callerCpu);
+}
+
 TEST_F(InMemoryNet, DelayedAnswersArriveWhenDueAndInOrder) {
   sim::LoadScenarioText(net, DiscoveryScenarioJson(3));
   net.faults.delayMs = 50;
@@ -192,6 +231,85 @@ TEST(BenchText, SummaryLineAndMedian) {
   EXPECT_DOUBLE_EQ(Median({5, 1, 3}), 3);
   EXPECT_DOUBLE_EQ(Median({4, 1, 3, 2}), 2.5);
   EXPECT_DOUBLE_EQ(Median({}), 0);
+}
+
+TEST(BenchText, PercentileTakesTheNearestRank) {
+  std::vector<double> v(100);
+  std::iota(v.begin(), v.end(), 1.0);
+  std::shuffle(v.begin(), v.end(), std::mt19937(7));
+  EXPECT_DOUBLE_EQ(Percentile(v, 0.99), 99);
+  EXPECT_DOUBLE_EQ(Percentile(v, 1.0), 100);
+  EXPECT_DOUBLE_EQ(Percentile(v, 0.5), 50);
+  v.push_back(1000);  // one more value: the 99th percentile of 101 is the 100th
+  EXPECT_DOUBLE_EQ(Percentile(v, 0.99), 100);
+  // Too few values for a 99th percentile of their own: it is the largest.
+  EXPECT_DOUBLE_EQ(Percentile({3, 9, 1}, 0.99), 9);
+  EXPECT_DOUBLE_EQ(Percentile({4}, 0.01), 4);
+  EXPECT_DOUBLE_EQ(Percentile({}, 0.99), 0);
+}
+
+// A stand-in for zavsim's control channel: takes one line, answers with the given pieces.
+class ControlServer {
+ public:
+  explicit ControlServer(std::vector<std::string> pieces) {
+    char dir[] = "/tmp/zav-ctl-test.XXXXXX";
+    if (mkdtemp(dir) != nullptr) dir_ = dir;
+    path = dir_ + "/ctl";
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, 1) != 0) return;
+    thread_ = std::thread([this, pieces = std::move(pieces)] {
+      const int c = accept(fd_, nullptr, nullptr);
+      if (c < 0) return;
+      char ch = 0;
+      while (read(c, &ch, 1) == 1 && ch != '\n') got += ch;
+      for (const std::string& p : pieces) {
+        if (write(c, p.data(), p.size()) != static_cast<ssize_t>(p.size())) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+      close(c);
+    });
+  }
+  ~ControlServer() {
+    if (thread_.joinable()) thread_.join();
+    close(fd_);
+    unlink(path.c_str());
+    rmdir(dir_.c_str());
+  }
+  ControlServer(const ControlServer&) = delete;
+  ControlServer& operator=(const ControlServer&) = delete;
+  std::string path;
+  std::string got;  // the line received, without its newline
+
+ private:
+  std::string dir_;
+  int fd_ = -1;
+  std::thread thread_;
+};
+
+TEST(BenchControl, AskWaitsForTheWholeAnswer) {
+  {
+    ControlServer sim({"K316_04242 10.77.0.10", " mode=0x03\n", "END\n"});
+    EXPECT_EQ(AskControl(sim.path, "list"), "K316_04242 10.77.0.10 mode=0x03\nEND\n");
+    EXPECT_EQ(sim.got, "list");
+  }
+  {
+    ControlServer sim({"o", "k\n"});
+    EXPECT_EQ(AskControl(sim.path, "fault 0x313C1092 delay 450"), "ok\n");
+    EXPECT_EQ(sim.got, "fault 0x313C1092 delay 450");
+  }
+  {
+    ControlServer sim({"error: drop", " takes a fraction 0..1\n"});
+    EXPECT_EQ(AskControl(sim.path, "fault drop 2"), "error: drop takes a fraction 0..1\n");
+  }
+  // The answer ends when the simulator closes the channel, whole or not.
+  {
+    ControlServer sim({"partial"});
+    EXPECT_EQ(AskControl(sim.path, "list"), "partial");
+  }
+  EXPECT_EQ(AskControl("/tmp/zav-no-such-dir/ctl", "list"), "");
 }
 
 }  // namespace

@@ -7,10 +7,6 @@
 //
 // The events are posted from a thread of their own: a window thread that posted to itself would
 // post late whenever it was busy, and hide exactly the waits the figure is about.
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -19,9 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -39,31 +33,6 @@ using namespace zav::bench;
 constexpr int kProbeIntervalMs = 2;
 constexpr int kTicks = 20;
 constexpr double kBudgetMs = 50.0;
-
-// One line to zavsim's control channel; returns the answer ("ok\n", "error: ...", or a
-// listing ending in "END\n"), empty when the simulator cannot be reached.
-std::string SimAsk(const std::string& path, const std::string& line) {
-  sockaddr_un a{};
-  if (path.size() >= sizeof a.sun_path) return {};
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return {};
-  a.sun_family = AF_UNIX;
-  std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
-  std::string out;
-  const std::string l = line + "\n";
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      write(fd, l.data(), l.size()) == static_cast<ssize_t>(l.size())) {
-    char buf[4096];
-    while (!(out == "ok\n" || out.ends_with("END\n") ||
-             (out.starts_with("error:") && out.ends_with("\n")))) {
-      const ssize_t n = read(fd, buf, sizeof buf);
-      if (n <= 0) break;
-      out.append(buf, static_cast<std::size_t>(n));
-    }
-  }
-  close(fd);
-  return out;
-}
 
 const QEvent::Type kProbeType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -137,15 +106,8 @@ struct Figures {
   double p99 = 0, max = 0;
 };
 
-Figures Of(std::vector<double> v) {
-  Figures f;
-  f.n = v.size();
-  if (v.empty()) return f;
-  std::sort(v.begin(), v.end());
-  const auto rank = static_cast<std::size_t>(std::ceil(0.99 * static_cast<double>(v.size())));
-  f.p99 = v[std::max<std::size_t>(rank, 1) - 1];
-  f.max = v.back();
-  return f;
+Figures Of(const std::vector<double>& v) {
+  return {v.size(), Percentile(v, 0.99), Percentile(v, 1.0)};
 }
 
 struct Case {
@@ -176,7 +138,7 @@ int RunLatency(const char* simControl) {
   const std::string control = simControl;
   char devName[16];
   std::snprintf(devName, sizeof devName, "0x%08X", kFullDoorId);
-  if (SimAsk(control, "list").empty()) {
+  if (AskControl(control, "list").empty()) {
     std::fprintf(stderr, "latency: no zavsim control channel at %s\n", control.c_str());
     return 1;
   }
@@ -208,7 +170,7 @@ int RunLatency(const char* simControl) {
   std::vector<std::string> summary;
   for (const Case& c : cases) {
     CloseAllSessions(win);
-    if (*c.faultOn && SimAsk(control, Line(c.faultOn, devName)) != "ok\n") {
+    if (*c.faultOn && AskControl(control, Line(c.faultOn, devName)) != "ok\n") {
       std::fprintf(stderr, "latency: zavsim refused \"%s\"\n", Line(c.faultOn, devName).c_str());
       return 1;
     }
@@ -233,7 +195,7 @@ int RunLatency(const char* simControl) {
     win.Timer().stop();
     probe.sink = nullptr;
 
-    if (*c.faultOff) SimAsk(control, Line(c.faultOff, devName));
+    if (*c.faultOff) AskControl(control, Line(c.faultOff, devName));
     // The next case starts from a loaded controller again.
     win.SelectEthDev();
     win.Settle(60000);
