@@ -175,6 +175,7 @@ void ControllerCore::WorkerLoop() {
       queue_.pop_front();
       running_ = true;
       runningOp_ = r.op;
+      progressWake_ = std::chrono::steady_clock::now();
     }
     try {
       Execute(r);
@@ -380,11 +381,21 @@ void ControllerCore::Progress(Op op, int done, int total) {
   ev.kind = CoreEvent::Kind::Progress;
   ev.done = done;
   ev.total = total;
+  // The front end shows progress at most once a frame, and only of an operation that lasts:
+  // waking it for every block of a fast load costs the load more than the bar is worth.
+  const auto now = std::chrono::steady_clock::now();
   std::function<void()> wake;
   {
     const std::lock_guard lock(mutex_);
-    events_.push_back(std::move(ev));
-    wake = wake_;
+    if (!events_.empty() && events_.back().kind == CoreEvent::Kind::Progress &&
+        events_.back().op == op)
+      events_.back() = std::move(ev);
+    else
+      events_.push_back(std::move(ev));
+    if (now - progressWake_ >= kProgressInterval) {
+      progressWake_ = now;
+      wake = wake_;
+    }
   }
   if (wake) wake();
 }

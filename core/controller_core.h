@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -108,6 +109,9 @@ class ControllerCore {
   bool stopping_ = false;
   bool closed_ = false;
   std::vector<CoreEvent> events_;
+  // When progress last woke the front end (or the running operation began).
+  static constexpr std::chrono::milliseconds kProgressInterval{16};
+  std::chrono::steady_clock::time_point progressWake_;
   std::shared_ptr<const CoreState> state_;
   std::function<void()> wake_;
   std::thread worker_;
