@@ -1,7 +1,8 @@
 // zav_bench_window: the figures that need the windows.
 //   refill [ROUNDS]        page refill against a naive refill (offscreen platform)
 //   tick [TICKS]           CPU time of a tick with 100 sessions, in memory
-//   startup [RUNS]         process start to the first shown window, empty network   (netns)
+//   startup [RUNS]         process start to the search's result shown (and to the first
+//                          shown window), empty network                              (netns)
 //   load [RUNS]            selecting the 16-passage controller against a bare loop   (netns)
 //   loadmem [RUNS]         the same selection on the in-memory network: the window's share
 //   discovery N            one search finding N controllers                          (netns)
