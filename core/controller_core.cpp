@@ -4,6 +4,8 @@
 #include <exception>
 #include <utility>
 
+#include "config/config_diff.h"
+#include "config/config_fields.h"
 #include "core/controller_ops.h"
 #include "link/firmware.h"
 #include "link/link.h"
@@ -104,6 +106,12 @@ void ControllerCore::Replace(ReplacementPair pair) {
   Enqueue(std::move(r));
 }
 
+void ControllerCore::Restore(const LoadedConfig& config) {
+  Request r(Op::Restore);
+  r.config = std::make_shared<const LoadedConfig>(config);
+  Enqueue(std::move(r));
+}
+
 void ControllerCore::UploadFirmware(std::FILE* file) {
   Request r(Op::Firmware);
   r.file = file;
@@ -157,6 +165,11 @@ bool ControllerCore::Selecting() const {
   if (running_ && runningOp_ == Op::Select) return true;
   return std::any_of(queue_.begin(), queue_.end(),
                      [](const Request& q) { return q.op == Op::Select; });
+}
+
+bool ControllerCore::Closing() const {
+  const std::lock_guard lock(mutex_);
+  return stopping_;
 }
 
 std::shared_ptr<const CoreState> ControllerCore::State() const {
@@ -217,6 +230,9 @@ void ControllerCore::Execute(Request& r) {
         DoFirmware(file, ev);
         break;
       }
+      case Op::Restore:
+        DoRestore(r, ev);
+        break;
       case Op::Run:
         ev.listChanged = true;
         if (r.step) r.step(set_, config_);
@@ -308,6 +324,26 @@ void ControllerCore::DoWrite(const Request& r, CoreEvent& ev) {
   config_.table.ClearTaken();
   if (config_.table.controllerKind == 1) config_.doors.MarkTaken();
   if (config_.table.controllerKind == 2) config_.lift.MarkTaken();
+}
+
+void ControllerCore::DoRestore(const Request& r, CoreEvent& ev) {
+  LoadedConfig written = *r.config;
+  const WriteOutcome out =
+      WriteSelected(set_, written, written.table.controllerKind != kLiftKind);
+  ev.listChanged = out.listChanged;
+  ev.refused = out.refused;
+  if (ev.refused) return;
+  UdpDev& dev = set_.devs[static_cast<std::size_t>(set_.selected)];
+  ev.reloaded = true;
+  LoadConfig(dev, config_);
+  ev.verified = true;
+  if (SameRecords(written, config_)) return;
+  for (const FieldChange& change :
+       DiffFields(DescribeConfig(written.table, written.doors, written.lift),
+                  DescribeConfig(config_.table, config_.doors, config_.lift)))
+    ev.differences.push_back(ChangeLine(change));
+  // Records that differ only in what no field shows still differ.
+  if (ev.differences.empty()) ev.differences.push_back("bajty rekordów, których nie opisuje żadne pole");
 }
 
 void ControllerCore::DoDeleteInactive(CoreEvent& ev) {

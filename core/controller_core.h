@@ -44,6 +44,9 @@ class ControllerCore {
   void WriteLift(const LoadedConfig& config);
   void DeleteInactive();
   void Replace(ReplacementPair pair);
+  // Writes a configuration made from a backup to the selected controller with the write
+  // sequence of its kind, then reads the controller again and compares.
+  void Restore(const LoadedConfig& config);
   // Takes the open file; its whole 528-byte blocks go to the selected controller.
   void UploadFirmware(std::FILE* file);
   // Runs step on the worker in its turn, with the set and the configuration, then publishes.
@@ -54,6 +57,8 @@ class ControllerCore {
   bool Idle() const;
   // A selection is queued or running.
   bool Selecting() const;
+  // Shutdown has begun: nothing queued will run any more.
+  bool Closing() const;
   // The last published state (never null).
   std::shared_ptr<const CoreState> State() const;
   // Which slots the next whole tick keeps alive (every 15th from this one on), and whether a
@@ -88,6 +93,7 @@ class ControllerCore {
   void DoDeleteInactive(CoreEvent& ev);
   void DoReplace(ReplacementPair pair, CoreEvent& ev);
   void DoFirmware(std::FILE* file, CoreEvent& ev);
+  void DoRestore(const Request& r, CoreEvent& ev);
   // A selection inside another operation: the set gained its first controllers.
   void SelectFirstIfNone();
   void Publish(CoreEvent ev);

@@ -1,6 +1,7 @@
 #include "core/controller_ops.h"
 
 #include <array>
+#include <cstring>
 #include <stdexcept>
 
 #include "link/uerr.h"
@@ -80,6 +81,28 @@ WriteOutcome WriteSelected(UdpDevSet& set, LoadedConfig& written, bool doors) {
   UdpDev& dev = set.devs[static_cast<std::size_t>(set.selected)];
   out.refused = doors ? !written.doors.Write(dev) : !written.lift.Write(dev);
   return out;
+}
+
+bool SameRecords(const LoadedConfig& a, const LoadedConfig& b) {
+  if (a.table.controllerKind != b.table.controllerKind ||
+      a.table.passageCount != b.table.passageCount)
+    return false;
+  std::uint8_t x[kRecordLen];
+  std::uint8_t y[kRecordLen];
+  if (a.table.controllerKind == kLiftKind) {
+    a.lift.Encode(x);
+    b.lift.Encode(y);
+    return std::memcmp(x, y, kRecordLen) == 0;
+  }
+  a.doors.controllerIo.Encode(x);
+  b.doors.controllerIo.Encode(y);
+  if (std::memcmp(x, y, kControllerIoDataLen) != 0) return false;
+  for (int p = 0; p < a.doors.PassageCount(); ++p) {
+    a.doors.passages[p].Encode(x);
+    b.doors.passages[p].Encode(y);
+    if (std::memcmp(x, y, kRecordLen) != 0) return false;
+  }
+  return true;
 }
 
 }  // namespace zav::core

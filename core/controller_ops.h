@@ -40,4 +40,8 @@ struct WriteOutcome {
 // configuration of written to the selected controller with the controller's write sequence.
 WriteOutcome WriteSelected(UdpDevSet& set, LoadedConfig& written, bool doors);
 
+// Whether two configurations hold the same records: the images the write sequence sends, byte
+// for byte, for the same kind and passage count.
+bool SameRecords(const LoadedConfig& a, const LoadedConfig& b);
+
 }  // namespace zav::core

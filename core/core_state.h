@@ -39,6 +39,7 @@ enum class Op {
   DeleteInactive,  // "Usuń nieaktywne"
   Replace,         // "Zastąp"
   Firmware,        // the firmware upload
+  Restore,         // a backup written like "Zapisz", then read back and compared
   Run,             // a step given by a test or a tool
 };
 
@@ -54,6 +55,10 @@ struct CoreEvent {
   bool tableChanged = false;  // the poll decoded a new device table; the configuration stays
   bool reloaded = false;      // the table and configuration were (or began to be) read again
   bool refused = false;       // a write found no complete configuration of that controller
+  // Restore: the configuration was read back after the write; differences lists, in the
+  // report's words, what the controller holds otherwise than what was written (empty: equal).
+  bool verified = false;
+  std::vector<std::string> differences;
   std::string error;          // the error box text (UTF-8), empty when none
   bool localText = false;     // error is a system text in the local encoding
   // Progress: blocks or firmware blocks done of total.

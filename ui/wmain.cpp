@@ -204,6 +204,14 @@ void TMainWin::Apply(const zav::core::CoreEvent& ev) {
       if (ev.reloaded) AdoptConfig(ev.state->config);
       if (ev.reloaded || ev.tableChanged) FillDevList();
       break;
+    case Op::Restore:
+      if (ev.listChanged) FillEthList();
+      if (ev.reloaded) {
+        AdoptConfig(ev.state->config);
+        ShowPagesAndDevices();
+      }
+      ShowRestoreResult(ev);
+      break;
     case Op::Firmware:
       break;
     case Op::Run:

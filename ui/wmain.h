@@ -69,6 +69,10 @@ class TMainWin : public QWidget, public PagesHost {
   // The hidden firmware upload: the file chosen here, the blocks sent by the core.
   void UpgrBtnClick();
 
+  // "Kopia…" and "Przywróć…".
+  void KopiaBtnClick();
+  void PrzywrocBtnClick();
+
   // Hooks to the windows that are created after this one (the help window, and the location
   // dialog of the report). Unset hooks make their buttons do nothing.
   std::function<void(int topic)> showHelpTopic;
@@ -114,6 +118,7 @@ class TMainWin : public QWidget, public PagesHost {
   void UpdateBusy();
   void BusyDelayPassed();
   void ShowNextError();
+  void ShowRestoreResult(const zav::core::CoreEvent& ev);
 
   std::unique_ptr<Ui::TMainWin> ui;
   std::unique_ptr<zav::core::ControllerCore> core_;

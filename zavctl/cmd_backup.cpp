@@ -7,6 +7,7 @@
 #include "config/backup_file.h"
 #include "config/config_diff.h"
 #include "config/restore_check.h"
+#include "core/controller_ops.h"
 #include "zavctl/commands.h"
 #include "zavctl/controller_access.h"
 
@@ -38,30 +39,6 @@ std::vector<FieldChange> Changes(const Loaded& before, const Loaded& after) {
 
 void PrintChanges(std::ostream& out, const std::vector<FieldChange>& changes) {
   for (const FieldChange& ch : changes) out << ChangeLine(ch) << "\n";
-}
-
-// Whether the records a controller holds are the ones that were written: the images the write
-// sequence sends, byte for byte.
-bool SameRecords(const Loaded& a, const Loaded& b) {
-  if (a.table.controllerKind != b.table.controllerKind ||
-      a.table.passageCount != b.table.passageCount)
-    return false;
-  std::uint8_t x[kRecordLen];
-  std::uint8_t y[kRecordLen];
-  if (a.table.controllerKind == kLiftKind) {
-    a.lift.Encode(x);
-    b.lift.Encode(y);
-    return std::memcmp(x, y, kRecordLen) == 0;
-  }
-  a.doors.controllerIo.Encode(x);
-  b.doors.controllerIo.Encode(y);
-  if (std::memcmp(x, y, kControllerIoDataLen) != 0) return false;
-  for (int p = 0; p < a.doors.PassageCount(); ++p) {
-    a.doors.passages[p].Encode(x);
-    b.doors.passages[p].Encode(y);
-    if (std::memcmp(x, y, kRecordLen) != 0) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -132,7 +109,7 @@ int RunRestore(Context& c) {
   UdpDev& written = WriteController(c.Net().set(), dev, restore);
   Loaded check;
   LoadController(written, check);
-  if (SameRecords(restore, check)) {
+  if (core::SameRecords(restore, check)) {
     c.out << DevName(dev.id) << ": written and read back; the configuration equals the backup\n";
     return 0;
   }

@@ -198,6 +198,31 @@ TEST_F(CoreTest, AFailedReloadStillPublishesTheNewTable) {
   EXPECT_FALSE(done.back().state->config.doors.complete);
 }
 
+// A restore writes with the write sequence of its kind, reads the controller again and says
+// whether it holds what was written; the scripted controller keeps its own records.
+TEST_F(CoreTest, RestoreReadsBackAndReportsWhatDiffers) {
+  SimCtl& c = net.Add(Ctl(305, 66), "10.0.0.2", 3);
+  Start();
+  zav::core::LoadedConfig restore = core->State()->config;
+  core->Restore(restore);
+  Drain();
+  ASSERT_EQ(done.back().op, Op::Restore);
+  EXPECT_TRUE(done.back().error.empty()) << done.back().error;
+  EXPECT_TRUE(done.back().verified);
+  EXPECT_TRUE(done.back().differences.empty());
+  EXPECT_EQ(c.Count('c'), 3);
+  EXPECT_EQ(c.Count('C'), 6);  // the load's and the read-back's
+
+  restore.doors.SetName(1, "Brama");
+  core->Restore(restore);
+  Drain();
+  ASSERT_TRUE(done.back().verified);
+  ASSERT_EQ(done.back().differences.size(), 1u);
+  EXPECT_NE(done.back().differences[0].find("Brama"), std::string::npos)
+      << done.back().differences[0];
+  EXPECT_EQ(c.Count('c'), 6);
+}
+
 TEST_F(CoreTest, ShutdownDropsWhatWaitsAndClosesEverySessionOnce) {
   SimCtl& a = net.Add(Ctl(305, 1), "10.0.0.2", 2);
   SimCtl& b = net.Add(Ctl(305, 2), "10.0.0.3", 2);
@@ -209,6 +234,8 @@ TEST_F(CoreTest, ShutdownDropsWhatWaitsAndClosesEverySessionOnce) {
   core->Select(0);
   core->Tick();
   std::thread closer([this] { core->Shutdown(); });
+  // The step in flight ends only once the shutdown has dropped what waits behind it.
+  while (!core->Closing()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   latch.Open();
   closer.join();
   EXPECT_EQ(a.Count('s'), 1);
