@@ -162,14 +162,16 @@ void TConfigPages::BuildPassagePage() {
 
   // The airlock selectors are pure lists: a typed text that names no airlock would leave no
   // item chosen and store a meaningless airlock value.
+  // The two selectors share the group's caption and have none of their own; their names say
+  // which one a screen reader is on.
   auto* airBox = new QGroupBox(QStringLiteral(" Śluzy "), DoorSheet);
   auto* airRow = new QHBoxLayout(airBox);
   Sluza1Sel = new QComboBox(airBox);
   Sluza1Sel->setObjectName("Sluza1Sel");
-  Sluza1Sel->setAccessibleName(QStringLiteral("Śluzy 1"));
+  Sluza1Sel->setAccessibleName(QStringLiteral("Śluzy: pierwsza"));
   Sluza2Sel = new QComboBox(airBox);
   Sluza2Sel->setObjectName("Sluza2Sel");
-  Sluza2Sel->setAccessibleName(QStringLiteral("Śluzy 2"));
+  Sluza2Sel->setAccessibleName(QStringLiteral("Śluzy: druga"));
   for (QComboBox* sel : {Sluza1Sel, Sluza2Sel}) {
     connect(sel, &QComboBox::currentIndexChanged, this, [this](int) {
       if (!filling) Sluza1SelChange();

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSizeGrip>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextCursor>
@@ -41,7 +42,6 @@ THelpWin::THelpWin(QWidget* parent) : QDialog(parent) {
   InitHelpResources();
   setObjectName("HelpWin");
   setModal(true);
-  setSizeGripEnabled(true);
 
   helpEdit = new QTextBrowser(this);
   helpEdit->setObjectName("HelpEdit");
@@ -51,6 +51,12 @@ THelpWin::THelpWin(QWidget* parent) : QDialog(parent) {
   helpEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   helpEdit->setLineWrapMode(QTextEdit::WidgetWidth);
   helpEdit->setFont(QFont("Tahoma", 8));
+
+  // The dialog's own grip would sit on top of the view's corner and cover the scroll bar's
+  // down arrow; below the scroll bar it takes the room of its own and still resizes the window.
+  auto* grip = new QSizeGrip(helpEdit);
+  grip->setObjectName("HelpGrip");
+  helpEdit->addScrollBarWidget(grip, Qt::AlignBottom);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(3, 3, 3, 3);

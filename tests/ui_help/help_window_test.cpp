@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSizeGrip>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -67,6 +68,7 @@ class HelpWindowTest : public QObject {
   void helpTopicsHaveCaptionsHeadingsAndStyles();
   void helpKeepsScrollOfLoadedTopicAndRestartsOthers();
   void helpWindowFrame();
+  void helpGripCoversNothing();
 
   void reportCancelWritesNothing();
   void reportWritesFileAndKeepsLocationForNextTime();
@@ -233,6 +235,34 @@ void HelpWindowTest::helpWindowFrame() {
   win.resize(500, 400);
   QTRY_COMPARE(view->geometry(), win.rect().adjusted(3, 3, -3, -3));
   QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+}
+
+void HelpWindowTest::helpGripCoversNothing() {
+  // One resize grip, in the window's bottom-right corner, beside none of the scroll bar.
+  THelpWin win;
+  win.ShowTopic(1);
+  win.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&win));
+  QScrollBar* bar = win.HelpEdit()->verticalScrollBar();
+  for (const QSize size : {QSize(862, 639), QSize(500, 400)}) {
+    win.resize(size);
+    QTRY_COMPARE(win.HelpEdit()->geometry(), win.rect().adjusted(3, 3, -3, -3));
+    QList<QSizeGrip*> grips;
+    for (QSizeGrip* g : win.findChildren<QSizeGrip*>())
+      if (g->isVisible()) grips << g;
+    QCOMPARE(grips.size(), 1);
+    QSizeGrip* grip = grips.front();
+    QCOMPARE(grip->window(), &win);
+    const QRect gripRect(grip->mapTo(&win, QPoint(0, 0)), grip->size());
+    const QRect barRect(bar->mapTo(&win, QPoint(0, 0)), bar->size());
+    QVERIFY(bar->isVisible());
+    QVERIFY2(!gripRect.intersects(barRect), "the grip covers the scroll bar");
+    QVERIFY(win.rect().contains(gripRect));
+    // In the corner: right of the text and below the scroll bar's down arrow.
+    QVERIFY(gripRect.left() >= barRect.left());
+    QVERIFY(gripRect.top() >= barRect.bottom());
+    QVERIFY(win.rect().bottom() - gripRect.bottom() <= 6);
+  }
 }
 
 void HelpWindowTest::reportCancelWritesNothing() {
@@ -440,7 +470,8 @@ void HelpWindowTest::firmwareDialogAndFileFailures() {
   };
   ui.information = [&](QWidget*, const QString& t) { infos << t; };
 
-  UpgrBtnClick(nullptr, Selected(set) != nullptr, Upload(set));  // no controller: not even the dialog
+  UpgrBtnClick(nullptr, Selected(set) != nullptr,
+               Upload(set));  // no controller: not even the dialog
   QCOMPARE(dialogs, 0);
 
   set.Add(kController, 0x0A000005, 3);

@@ -12,13 +12,13 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QTemporaryDir>
-#include <QTranslator>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 #include <memory>
 
@@ -349,7 +349,9 @@ void KeyboardTest::rowNamesFollowTheirCaptions() {
                {"RygTimEd", "Impuls otwarcia rygla"},
                {"LiftTimEd", "Czas odblokowania przycisków"},
                {"DoorNameEd", "Nazwa przejścia"},
-               {"TypeCb", "Typ przejścia"}};
+               {"TypeCb", "Typ przejścia"},
+               {"Sluza1Sel", "Śluzy: pierwsza"},
+               {"Sluza2Sel", "Śluzy: druga"}};
   for (const auto& e : exact) {
     auto* c = w.findChild<QWidget*>(QString::fromLatin1(e.id));
     QVERIFY2(c, e.id);
