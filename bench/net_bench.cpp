@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWindow>
@@ -369,17 +369,17 @@ int RunDiscovery(int expected) {
   win.Timer().stop();
   win.show();
   // Until the list shows the search's result (or the core has nothing more to do).
-  const auto* list = win.findChild<QListWidget*>(QStringLiteral("EthLstBox"));
+  const auto* list = win.findChild<QListView*>(QStringLiteral("EthLstBox"));
   {
     QTimer guard;
     guard.start(2);
-    while (list && list->count() < expected && !win.Core().Idle())
+    while (list && list->model()->rowCount() < expected && !win.Core().Idle())
       QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   const std::uint64_t listedAt = MonoNs();
   win.Settle();
   Settle();
-  const int listed = list ? list->count() : -1;
+  const int listed = list ? list->model()->rowCount() : -1;
   if (rec.broadcasts.empty() || rec.arrivals.empty()) {
     std::fprintf(stderr, "discovery: nothing answered\n");
     return 1;

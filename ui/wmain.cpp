@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -18,6 +18,8 @@
 
 #include "core/controller_ops.h"
 #include "ui/config_pages.h"
+#include "ui/controller_list_model.h"
+#include "ui/device_list_model.h"
 #include "ui_wmain.h"
 
 namespace {
@@ -50,7 +52,8 @@ TMainWin::TMainWin(zav::UdpEndpoint& udp, zav::Clock& clock, QWidget* parent)
   // The worker only flags that events wait; the window takes them on its own thread.
   core_->SetWake([this] {
     if (eventsPosted_.exchange(true)) return;
-    QMetaObject::invokeMethod(this, [this] { TakeCoreEvents(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { TakeCoreEvents(); }, Qt::QueuedConnection);
   });
   ConnectHandlers();
   setWindowTitle(QStringLiteral("ZavConfig 1.4.5"));
@@ -79,6 +82,12 @@ void TMainWin::BuildControls() {
                      static_cast<QWidget*>(ui->ReplNewLb), static_cast<QWidget*>(ui->ReplaceBtn)})
     w->setEnabled(false);
   ui->SelDevBox->setTitle(QString());
+  ethRows_ = new ControllerListModel(this);
+  devRows_ = new DeviceListModel(this);
+  ui->EthLstBox->setModel(ethRows_);
+  ui->DevListBox->setModel(devRows_);
+  ui->EthLstBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ui->DevListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ui->EthLstBox->setSelectionMode(QAbstractItemView::SingleSelection);
   ui->DevListBox->setSelectionMode(QAbstractItemView::NoSelection);
   // Display only, but reachable by Tab so that its lines can be read out and scrolled.
@@ -106,10 +115,11 @@ void TMainWin::ConnectHandlers() {
   // ends it.
   ui->EthLstBox->viewport()->installEventFilter(this);
   ui->EthLstBox->installEventFilter(this);
-  connect(ui->EthLstBox, &QListWidget::itemClicked, this, [this] { EthLstBoxClick(); });
-  connect(ui->EthLstBox, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (!ethMouseDown && row >= 0) EthLstBoxClick();
-  });
+  connect(ui->EthLstBox, &QListView::clicked, this, [this] { EthLstBoxClick(); });
+  connect(ui->EthLstBox->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) {
+            if (!fillingEth_ && !ethMouseDown && current.isValid()) EthLstBoxClick();
+          });
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
@@ -135,7 +145,7 @@ bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
         // started on emits no click, yet the row has changed; select it all the same.
         QTimer::singleShot(0, this, [this] {
           ethMouseDown = false;
-          const int row = ui->EthLstBox->currentRow();
+          const int row = ui->EthLstBox->currentIndex().row();
           if (row >= 0 && row != askedRow_) EthLstBoxClick();
         });
         break;

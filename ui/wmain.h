@@ -7,7 +7,6 @@
 
 #include <QStringList>
 #include <QWidget>
-#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -23,6 +22,8 @@
 class QMessageBox;
 class QTimer;
 class TConfigPages;
+class ControllerListModel;
+class DeviceListModel;
 namespace Ui {
 class TMainWin;
 }
@@ -124,14 +125,17 @@ class TMainWin : public QWidget, public PagesHost {
   std::unique_ptr<zav::core::ControllerCore> core_;
   TConfigPages* pages = nullptr;
   QTimer* UDPTimer = nullptr;
-  QTimer* busyDelay_ = nullptr;      // a selection shows as busy only when it takes a while
-  bool busy_ = false;                // the pages are greyed for a selection under way
-  std::atomic<bool> eventsPosted_{false};  // a TakeCoreEvents call is on its way
-  bool ethMouseDown = false;         // a mouse gesture on EthLstBox is in progress
-  int askedRow_ = -1;                // the row the user chose last
-  QMessageBox* errorBox_ = nullptr;  // made at the first error, then shown again for each
-  QStringList pendingErrors_;        // errors that came while the box was open
-  QString shownError_;               // the text of the box on screen
-  // What the lines of DevListBox were made from (LineKey per row).
-  std::array<std::uint64_t, zav::kMaxBusDevices> shownLineKeys_{};
+  QTimer* busyDelay_ = nullptr;             // a selection shows as busy only when it takes a while
+  bool busy_ = false;                       // the pages are greyed for a selection under way
+  std::atomic<bool> eventsPosted_{false};   // a TakeCoreEvents call is on its way
+  bool ethMouseDown = false;                // a mouse gesture on EthLstBox is in progress
+  int askedRow_ = -1;                       // the row the user chose last
+  QMessageBox* errorBox_ = nullptr;         // made at the first error, then shown again for each
+  QStringList pendingErrors_;               // errors that came while the box was open
+  QString shownError_;                      // the text of the box on screen
+  ControllerListModel* ethRows_ = nullptr;  // the rows of EthLstBox
+  DeviceListModel* devRows_ = nullptr;      // the rows of DevListBox
+  bool fillingEth_ = false;  // EthLstBox's current row is being set by the window, not the user
+  // The row EthLstBox shows as current and selected, without it counting as the user's choice.
+  void SetEthRow(int row);
 };

@@ -3,13 +3,13 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
-#include <algorithm>
-#include <array>
+#include <vector>
 
 #include "link/wire.h"
 #include "ui/config_pages.h"
+#include "ui/device_list_model.h"
 #include "ui/firmware_action.h"
 #include "ui/wmain.h"
 #include "ui_wmain.h"
@@ -19,12 +19,6 @@ QString Text(const std::string& utf8) {
   return QString::fromStdString(utf8);
 }
 
-// Everything a device line is made of: the identifier, the state flags and the suffix number.
-std::uint64_t LineKey(const zav::BusDeviceTable& table, int pos) {
-  if (pos < 0 || pos >= zav::kMaxBusDevices) return ~std::uint64_t{0};
-  const zav::BusDevice& d = table.devices[static_cast<std::size_t>(pos)];
-  return (std::uint64_t{d.id} << 16) | (std::uint64_t{d.state} << 8) | d.suffixNo;
-}
 }  // namespace
 
 void TMainWin::FillDevList() {
@@ -36,36 +30,17 @@ void TMainWin::FillDevList() {
   else
     ui->SelDevBox->setTitle(QString());
 
-  // The lines are rebuilt from the table; only the rows whose text changed are touched, since
-  // emptying and refilling the list relayouts and repaints all of it. The list still ends as a
-  // fresh one would: no current row, scrolled to its top.
-  QListWidget* list = ui->DevListBox;
-  const int lines = std::min(n, zav::kMaxBusDevices);
-  // Formatting every line again is most of the cost of a reselection or a tick that changed
-  // nothing, so the lines are remade only when what they are made of differs.
-  std::array<std::uint64_t, zav::kMaxBusDevices> keys{};
-  for (int i = 0; i < lines; ++i)
-    keys[static_cast<std::size_t>(i)] = LineKey(table, table.order[i]);
-  // Only this function fills the list, so its row count is the count of the keys kept.
-  const bool sameLines = list->count() == lines &&
-                         std::equal(keys.begin(), keys.begin() + lines, shownLineKeys_.begin());
-  if (list->count() != lines) {
-    list->clear();
-    for (int i = 0; i < lines; ++i) list->addItem(Text(table.DeviceLine(table.order[i])));
-  } else {
-    for (int i = 0; i < lines && !sameLines; ++i) {
-      const QString line = Text(table.DeviceLine(table.order[i]));
-      QListWidgetItem* item = list->item(i);
-      if (item->text() != line) item->setText(line);
-    }
-    list->setCurrentItem(nullptr);
-    list->scrollToTop();
-  }
-  shownLineKeys_ = keys;
+  // Only the rows whose line changed are touched, since refilling the whole list relayouts and
+  // repaints all of it. The list still ends as a fresh one would: no current row, scrolled to
+  // its top.
+  QListView* list = ui->DevListBox;
+  devRows_->Show(table);
+  list->setCurrentIndex(QModelIndex());
+  list->scrollToTop();
 
   ui->DelLostBtn->setEnabled(table.HasInactive());
 
-  static std::array<zav::ReplacementPair, zav::kMaxReplacementPairs> pairs;
+  std::vector<zav::ReplacementPair> pairs(n > 0 ? zav::kMaxReplacementPairs : 0);
   const int pairCount = n > 0 ? table.ReplacementPairs(pairs.data()) : 0;
   QComboBox* box = ui->ReplCb;
   bool samePairs = box->count() == pairCount;
@@ -98,5 +73,6 @@ void TMainWin::ReplaceBtnClick() {
 }
 
 void TMainWin::UpgrBtnClick() {
-  ::UpgrBtnClick(this, devSet.HasSelected(), [this](std::FILE* file) { core_->UploadFirmware(file); });
+  ::UpgrBtnClick(this, devSet.HasSelected(),
+                 [this](std::FILE* file) { core_->UploadFirmware(file); });
 }

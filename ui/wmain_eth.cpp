@@ -1,10 +1,11 @@
 // The Ethernet panel: search, the controller list, selecting a controller, the web page and the
 // help buttons.
-#include <QListWidget>
+#include <QItemSelectionModel>
+#include <QListView>
 #include <QPushButton>
-#include <QSignalBlocker>
 
 #include "ui/config_pages.h"
+#include "ui/controller_list_model.h"
 #include "ui/wmain.h"
 #include "ui_wmain.h"
 
@@ -20,50 +21,39 @@ void TMainWin::SearchEthBtnClick() {
 
 void TMainWin::FillEthList() {
   const int count = devSet.count;
-  QListWidget* list = ui->EthLstBox;
   ui->WwwBtn->setEnabled(count > 0);
+  // Rebuilding the list is not a user's choice of row.
+  fillingEth_ = true;
+  ethRows_->Show(devSet);
+  fillingEth_ = false;
   if (count <= 0) {
-    const QSignalBlocker block(list);
-    list->clear();
     pages->setVisible(false);
     return;
   }
-  {
-    // Rebuilding the list is not a user's choice of row. Rows whose text stays are kept, so
-    // a poll that changed one controller's mode repaints that row alone.
-    const QSignalBlocker block(list);
-    while (list->count() > count) delete list->takeItem(list->count() - 1);
-    for (int i = 0; i < count; ++i) {
-      const QString line = Text(devSet.devs[static_cast<std::size_t>(i)].ListLine());
-      if (i < list->count()) {
-        if (list->item(i)->text() != line) list->item(i)->setText(line);
-      } else {
-        list->addItem(line);
-      }
-    }
-    // A newer choice of the user's that the core has not reached yet keeps its row.
-    if (!core_->Selecting()) list->setCurrentRow(devSet.HasSelected() ? devSet.selected : 0);
-  }
+  // A newer choice of the user's that the core has not reached yet keeps its row.
+  if (!core_->Selecting()) SetEthRow(devSet.HasSelected() ? devSet.selected : 0);
   if (devSet.HasSelected()) pages->FillVisiblePage();
 }
 
+void TMainWin::SetEthRow(int row) {
+  QItemSelectionModel* selection = ui->EthLstBox->selectionModel();
+  const QModelIndex index = ethRows_->index(row);
+  if (selection->currentIndex() == index && selection->isSelected(index)) return;
+  fillingEth_ = true;
+  selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  fillingEth_ = false;
+}
+
 void TMainWin::ShowSelectedRow(bool answered) {
-  QListWidget* list = ui->EthLstBox;
-  if (list->count() != devSet.count) {
+  if (ethRows_->rowCount() != devSet.count) {
     FillEthList();
     return;
   }
-  const zav::UdpDev* dev = devSet.Selected();
-  if (dev == nullptr) return;
-  if (answered) {
-    const QString line = Text(dev->ListLine());
-    QListWidgetItem* item = list->item(devSet.selected);
-    if (item->text() != line) item->setText(line);
-  }
+  if (!devSet.HasSelected()) return;
+  if (answered) ethRows_->ShowRow(devSet, devSet.selected);
   if (core_->Selecting()) return;
   askedRow_ = devSet.selected;
-  const QSignalBlocker block(list);
-  if (list->currentRow() != devSet.selected) list->setCurrentRow(devSet.selected);
+  SetEthRow(devSet.selected);
 }
 
 void TMainWin::EthLstBoxClick() {
@@ -71,10 +61,9 @@ void TMainWin::EthLstBoxClick() {
 }
 
 void TMainWin::SelectEthDev() {
-  QListWidget* list = ui->EthLstBox;
-  const QList<QListWidgetItem*> rows = list->selectedItems();
+  const QModelIndexList rows = ui->EthLstBox->selectionModel()->selectedRows();
   if (rows.isEmpty()) return;
-  const int row = list->row(rows.front());
+  const int row = rows.front().row();
   if (row < 0 || row >= devSet.count) return;
   askedRow_ = row;
   if (!busy_) ui->ProgressBar->setRange(0, 0);  // what an earlier read reached is not this one's

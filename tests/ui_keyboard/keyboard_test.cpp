@@ -9,7 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -130,7 +130,7 @@ void KeyboardTest::tabReachesEveryControlInReadingOrder() {
   TMainWin& w = rig.Start();
   for (QWidget* page : {w.Pages().DoorSheet, w.Pages().TabSheet1}) {
     w.Pages().setCurrentWidget(page);
-    auto* list = rig.W<QListWidget>("EthLstBox");
+    auto* list = rig.W<QListView>("EthLstBox");
     const QList<QWidget*> ring = WalkTab(list);
     QVERIFY2(ring.size() > 15, qPrintable(Ids(ring).join(' ')));
     QCOMPARE(QSet<QWidget*>(ring.begin(), ring.end()).size(), ring.size());
@@ -167,7 +167,7 @@ void KeyboardTest::ethernetPanelOrderAndHiddenUpgradeButton() {
   Rig rig;
   rig.net.Add(Ctl(305, 66), "10.0.0.3", 3);
   TMainWin& w = rig.Start();
-  auto* list = rig.W<QListWidget>("EthLstBox");
+  auto* list = rig.W<QListView>("EthLstBox");
   const QStringList ring = Ids(WalkTab(list));
   QCOMPARE(ring.mid(0, 6), QStringList({"EthLstBox", "HelpEthBtn", "WwwBtn", "SearchEthBtn",
                                         "DevListBox", "HelpDevBtn"}));
@@ -198,7 +198,7 @@ void KeyboardTest::keyboardSwitchesPagesAndPassages() {
   TConfigPages& pages = w.Pages();
   QTabBar* pageTabs = pages.tabBar();
   QCOMPARE(pages.currentWidget(), pages.DoorSheet);
-  const QStringList ring = Ids(WalkTab(rig.W<QListWidget>("EthLstBox")));
+  const QStringList ring = Ids(WalkTab(rig.W<QListView>("EthLstBox")));
   QVERIFY2(ring.contains(pageTabs->objectName()), qPrintable(ring.join(' ')));
   QVERIFY(ring.contains("DoorTc"));
 
@@ -264,7 +264,7 @@ void KeyboardTest::everyControlHasAnAccessibleName() {
     for (QWidget* c : w.findChildren<QWidget*>()) {
       if (c->window() != &w) continue;  // drop-down popups
       const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QComboBox*>(c) ||
-                           qobject_cast<QLineEdit*>(c) || qobject_cast<QListWidget*>(c) ||
+                           qobject_cast<QLineEdit*>(c) || qobject_cast<QListView*>(c) ||
                            qobject_cast<QTabBar*>(c) || qobject_cast<QLabel*>(c) ||
                            qobject_cast<QGroupBox*>(c);
       // A combo box's own line edit speaks through the combo box.

@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
@@ -69,14 +69,16 @@ class FlakyEndpoint : public zav::UdpEndpoint {
 struct Rig : zav::testing::WindowRig {
   QStringList EthRows() {
     QStringList rows;
-    auto* list = W<QListWidget>("EthLstBox");
-    for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
+    auto* list = W<QListView>("EthLstBox");
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+      rows << list->model()->index(i, 0).data().toString();
     return rows;
   }
   QStringList DevRows() {
     QStringList rows;
-    auto* list = W<QListWidget>("DevListBox");
-    for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
+    auto* list = W<QListView>("DevListBox");
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+      rows << list->model()->index(i, 0).data().toString();
     return rows;
   }
   int Broadcasts() const {
@@ -145,7 +147,7 @@ void MainWindowTest::startupSelectsFirstOfSortedSet() {
   QCOMPARE(rig.EthRows(), QStringList({QStringLiteral(" K105_00066,  10.0.0.3,  Instalacja"),
                                        QStringLiteral(" K105_00090,  10.0.0.2,  Serwis")}));
   QCOMPARE(w.devSet.selected, 0);
-  QCOMPARE(rig.W<QListWidget>("EthLstBox")->currentRow(), 0);
+  QCOMPARE(rig.W<QListView>("EthLstBox")->currentIndex().row(), 0);
   // The first one is loaded without a click: table, controller block, both passages.
   QCOMPARE(a.Count('D'), 1);
   QCOMPARE(a.Count('C'), 3);
@@ -169,11 +171,11 @@ void MainWindowTest::selectionByMouseAndKeyboard() {
   TMainWin& w = rig.Start();
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
-  auto* list = rig.W<QListWidget>("EthLstBox");
+  auto* list = rig.W<QListView>("EthLstBox");
 
   // One click on another row loads it once.
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->visualItemRect(list->item(1)).center());
+                    list->visualRect(list->model()->index(1, 0)).center());
   QTest::qWait(20);
   rig.Settle();
   QCOMPARE(w.devSet.selected, 1);
@@ -181,7 +183,7 @@ void MainWindowTest::selectionByMouseAndKeyboard() {
 
   // A click on the row already selected reloads it.
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->visualItemRect(list->item(1)).center());
+                    list->visualRect(list->model()->index(1, 0)).center());
   QTest::qWait(20);
   rig.Settle();
   QCOMPARE(b.Count('D'), 2);
@@ -261,7 +263,7 @@ void MainWindowTest::newLowerControllerAppearsAbove() {
   QCOMPARE(rig.EthRows().size(), 2);
   QVERIFY(rig.EthRows()[0].startsWith(QStringLiteral(" K105_00010")));
   QCOMPARE(w.devSet.selected, 1);
-  QCOMPARE(rig.W<QListWidget>("EthLstBox")->currentRow(), 1);
+  QCOMPARE(rig.W<QListView>("EthLstBox")->currentIndex().row(), 1);
   QCOMPARE(b.Count('D'), 1);  // nothing re-read
 
   // Answering late, between ticks: the next tick takes it in.
@@ -274,7 +276,7 @@ void MainWindowTest::newLowerControllerAppearsAbove() {
   QVERIFY(rig.EthRows()[0].startsWith(QStringLiteral(" K105_00005")));
   QCOMPARE(late.timeStamps, 1);
   QCOMPARE(w.devSet.selected, 2);
-  QCOMPARE(rig.W<QListWidget>("EthLstBox")->currentRow(), 2);
+  QCOMPARE(rig.W<QListView>("EthLstBox")->currentIndex().row(), 2);
   QCOMPARE(w.devSet.devs[2].id, b.id);
   QCOMPARE(rig.boxes.texts.size(), 0);
 }
@@ -376,7 +378,8 @@ void MainWindowTest::closingSendsCloseToSessionsOnce() {
   SimCtl& c = rig2.net.Add(Ctl(305, 1), "10.0.0.2", 2);
   SimCtl& d = rig2.net.Add(Ctl(305, 2), "10.0.0.3", 2);
   TMainWin& w2 = rig2.Start();
-  rig2.W<QListWidget>("EthLstBox")->setCurrentRow(1);
+  rig2.W<QListView>("EthLstBox")
+      ->setCurrentIndex(rig2.W<QListView>("EthLstBox")->model()->index(1, 0));
   rig2.Settle();
   w2.SelectEthDev();
   rig2.Settle();
@@ -524,7 +527,8 @@ void MainWindowTest::keepAliveSpreadOverFifteenTicks() {
   TMainWin& w = rig.Start();  // mode Konfiguracja: error 8, nothing loaded
   QCOMPARE(w.devSet.count, 20);
   rig.boxes.texts.clear();
-  for (int i = 0; i < 20; ++i) rig.net.GiveSession(*rig.net.ctls[i], static_cast<std::uint8_t>(i + 1));
+  for (int i = 0; i < 20; ++i)
+    rig.net.GiveSession(*rig.net.ctls[i], static_cast<std::uint8_t>(i + 1));
   w.Core().Run([](zav::UdpDevSet& set, zav::core::LoadedConfig&) {
     for (int i = 0; i < 20; ++i) {
       set.devs[i].session = true;
@@ -659,9 +663,9 @@ void MainWindowTest::passageTabsShowHoweverThePageWasReached() {
   const QPoint nameAt = name->mapTo(&w, QPoint(0, 0));
 
   pages->setCurrentWidget(w.Pages().TabSheet1);
-  auto* list = rig.W<QListWidget>("EthLstBox");
+  auto* list = rig.W<QListView>("EthLstBox");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->visualItemRect(list->item(1)).center());
+                    list->visualRect(list->model()->index(1, 0)).center());
   rig.Settle();
   QCOMPARE(strip->count(), 16);
   pages->setCurrentWidget(w.Pages().DoorSheet);

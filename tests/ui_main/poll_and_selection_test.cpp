@@ -6,7 +6,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
@@ -190,7 +190,7 @@ void PollAndSelectionTest::searchFindingNothingNewKeepsEdits() {
   QVERIFY(rig.Choose(w.Pages().dOutRows[1], 0x0205));
   rig.W<QPushButton>("SearchEthBtn")->click();
   rig.Settle();
-  QCOMPARE(rig.W<QListWidget>("EthLstBox")->currentRow(), 0);
+  QCOMPARE(rig.W<QListView>("EthLstBox")->currentIndex().row(), 0);
   QCOMPARE(c.Count('D'), 1);
   QCOMPARE(w.doors.passages[0].outputs[1], zav::IoRef{0x0205});
   QCOMPARE(w.Pages().dOutRows[1].model->RefAt(0), zav::IoRef{0x0205});
@@ -216,7 +216,8 @@ void PollAndSelectionTest::pagesFollowTheKindOfEachSelection() {
   QVERIFY(!pages.isTabVisible(door));
   QCOMPARE(pages.currentWidget(), pages.LiftSheet);
 
-  rig.W<QListWidget>("EthLstBox")->setCurrentRow(1);
+  rig.W<QListView>("EthLstBox")
+      ->setCurrentIndex(rig.W<QListView>("EthLstBox")->model()->index(1, 0));
   rig.Settle();
   QCOMPARE(w.devSet.selected, 1);
   QVERIFY(pages.isTabVisible(kontroler));

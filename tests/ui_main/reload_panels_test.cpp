@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTabBar>
@@ -104,7 +104,8 @@ void ReloadPanelsTest::anotherControllerWithAsManyDevicesShowsItsOwn() {
   };
   QVERIFY(items(pages.dRdRows[0].sel).contains(QStringLiteral("00007")));
 
-  rig.W<QListWidget>("EthLstBox")->setCurrentRow(1);
+  rig.W<QListView>("EthLstBox")
+      ->setCurrentIndex(rig.W<QListView>("EthLstBox")->model()->index(1, 0));
   rig.Settle();
   QCOMPARE(w.devSet.selected, 1);
   QCOMPARE(rig.Rows("DevListBox"), rig.TableLines());
@@ -122,9 +123,9 @@ void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
   SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
   for (unsigned i = 0; i < 40; ++i) c.bus.push_back({(1u << 16) | (100u + i), 0, 0, 0, 1});
   TMainWin& w = rig.Start();
-  auto* list = rig.W<QListWidget>("DevListBox");
+  auto* list = rig.W<QListView>("DevListBox");
   const QStringList rows = rig.Rows("DevListBox");
-  list->setCurrentRow(30);
+  list->setCurrentIndex(list->model()->index(30, 0));
   list->scrollToBottom();
   QVERIFY(list->verticalScrollBar()->value() > 0);
   w.Pages().DoorTc->setCurrentIndex(1);
@@ -133,7 +134,7 @@ void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
   rig.Settle();
   QCOMPARE(c.Count('D'), 2);
   QCOMPARE(rig.Rows("DevListBox"), rows);
-  QCOMPARE(list->currentRow(), -1);
+  QCOMPARE(list->currentIndex().row(), -1);
   QCOMPARE(list->verticalScrollBar()->value(), 0);
   QCOMPARE(w.Pages().DoorTc->currentIndex(), 0);
   QCOMPARE(rig.boxes.texts, QStringList());

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
@@ -83,8 +83,9 @@ struct WindowRig {
   }
   QStringList Rows(const char* list) {
     QStringList rows;
-    auto* l = W<QListWidget>(list);
-    for (int i = 0; i < l->count(); ++i) rows << l->item(i)->text();
+    auto* l = W<QListView>(list);
+    for (int i = 0; i < l->model()->rowCount(); ++i)
+      rows << l->model()->index(i, 0).data().toString();
     return rows;
   }
 };

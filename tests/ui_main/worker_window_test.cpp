@@ -2,7 +2,7 @@
 // (a controller that has not answered yet) and the test looks at the window meanwhile.
 #include <QApplication>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -54,7 +54,8 @@ struct GatedRig {
   }
   // Holds the worker after the next signed request with this letter.
   void HoldAfterSigned(char letter) {
-    gate.Arm([letter](const std::uint8_t* d, std::size_t n) { return SignedLetter(d, n) == letter; });
+    gate.Arm(
+        [letter](const std::uint8_t* d, std::size_t n) { return SignedLetter(d, n) == letter; });
   }
   // Processes the window's events until done() or for at most a few seconds.
   static bool Until(const std::function<bool()>& done) {
@@ -130,10 +131,10 @@ void WorkerWindowTest::clickDuringTickLoadsClickedControllerAfterIt() {
   w.UDPTimerTimer();
   QVERIFY(rig.gate.WaitHeld());
   const std::size_t sentBeforeClick = rig.ep.sent.size();
-  auto* list = rig.W<QListWidget>("EthLstBox");
+  auto* list = rig.W<QListView>("EthLstBox");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->visualItemRect(list->item(1)).center());
-  GatedRig::Until([] { return false; });  // the click's own queued work, for a moment
+                    list->visualRect(list->model()->index(1, 0)).center());
+  GatedRig::Until([] { return false; });          // the click's own queued work, for a moment
   QCOMPARE(rig.ep.sent.size(), sentBeforeClick);  // nothing goes out before the tick ends
   rig.gate.Release();
   rig.Settle();
@@ -146,7 +147,7 @@ void WorkerWindowTest::clickDuringTickLoadsClickedControllerAfterIt() {
   const int firstToB = rig.FirstTo(b.addr, sentBeforeClick);
   QVERIFY(firstToB >= 0);
   QCOMPARE(rig.FirstTo(a.addr, static_cast<std::size_t>(firstToB)), -1);
-  QCOMPARE(list->currentRow(), 1);
+  QCOMPARE(list->currentIndex().row(), 1);
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 
@@ -246,8 +247,8 @@ void WorkerWindowTest::oneBoxAtATimeWhileKeepAlivesContinue() {
     }
     keepAlivesBehindBox = a.Count('S') - before;
   };
-  auto* list = rig.W<QListWidget>("EthLstBox");
-  list->setCurrentRow(2);  // b does not answer: error 1
+  auto* list = rig.W<QListView>("EthLstBox");
+  list->setCurrentIndex(list->model()->index(2, 0));  // b does not answer: error 1
   rig.Settle();
   QVERIFY(ticked);
   QCOMPARE(keepAlivesBehindBox, 1);
@@ -267,20 +268,20 @@ void WorkerWindowTest::enterSpaceAndRightClickLoadNothing() {
   w.show();
   QApplication::setActiveWindow(&w);
   QVERIFY(QTest::qWaitForWindowActive(&w));
-  auto* list = rig.W<QListWidget>("EthLstBox");
+  auto* list = rig.W<QListView>("EthLstBox");
   list->setFocus();
   for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_K}) {
     QTest::keyClick(list, key);
     rig.Settle();
   }
   QTest::mouseClick(list->viewport(), Qt::RightButton, {},
-                    list->visualItemRect(list->item(1)).center());
+                    list->visualRect(list->model()->index(1, 0)).center());
   QTest::qWait(20);
   rig.Settle();
   QCOMPARE(a.Count('D'), 1);
   QCOMPARE(b.Count('D'), 0);
   QCOMPARE(w.devSet.selected, 0);
-  QCOMPARE(list->currentRow(), 0);
+  QCOMPARE(list->currentIndex().row(), 0);
 
   // The arrow keys still choose.
   QTest::keyClick(list, Qt::Key_Down);
