@@ -11,10 +11,10 @@
 #include "bench/bench_support.h"
 #include "bench/bench_window.h"
 #include "bench/paint_tally.h"
-#include "sim/scenario.h"
-#include "ui/config_pages.h"
 #include "core/controller_ops.h"
 #include "link/udpdevset.h"
+#include "sim/scenario.h"
+#include "ui/config_pages.h"
 #include "ui/wmain.h"
 
 int RunLoadMem(int runs) {
@@ -30,9 +30,9 @@ int RunLoadMem(int runs) {
   // Work Qt defers after a window is first shown is start-up, not a selection.
   for (const auto until = MonoNs() + 500'000'000u; MonoNs() < until;)
     QApplication::processEvents(QEventLoop::AllEvents, 50);
-  if (win.devSet.count < 1 || win.table.count != 116) {
+  if (win.Core().State()->set.count < 1 || win.Edited().table.count != 116) {
     std::fprintf(stderr, "loadmem: the controller was not loaded (%d bus devices)\n",
-                 win.table.count);
+                 win.Edited().table.count);
     return 1;
   }
   const clockid_t worker = WorkerCpuClock(win);

@@ -236,11 +236,11 @@ int RunLoad(int runs) {
   win.show();
   win.Settle();
   Settle();
-  if (win.devSet.count < 1) {
+  if (win.Core().State()->set.count < 1) {
     std::fprintf(stderr, "load: no controller found\n");
     return 1;
   }
-  const zav::UdpDev& dev = win.devSet.devs[0];
+  const zav::UdpDev& dev = win.Core().State()->set.devs[0];
   const std::string addr = dev.IpText();
 
   BareLoop bare;
@@ -279,9 +279,10 @@ int RunLoad(int runs) {
       lastPaints = tally.Text(12) + "; events: " + tally.EventText() + "\n" + tally.log;
     socketMs.push_back(Ms(rec.socketNs));
     rec.recording = false;
-    if (win.table.count != 116 || !win.doors.complete) {
+    if (win.Edited().table.count != 116 || !win.Edited().doors.complete) {
       std::fprintf(stderr, "load: selection left %d bus devices, configuration %s\n",
-                   win.table.count, win.doors.complete ? "complete" : "incomplete");
+                   win.Edited().table.count,
+                   win.Edited().doors.complete ? "complete" : "incomplete");
       return 1;
     }
     lastLog = rec.log;
@@ -311,7 +312,7 @@ int RunLoad(int runs) {
     win.repaint();
     windowPaintMs.push_back(Ms(MonoNs() - p0));
     p0 = MonoNs();
-    win.Pages().repaint();
+    win.findChild<QWidget*>(QStringLiteral("CtrlTypeSet"))->repaint();
     pagesPaintMs.push_back(Ms(MonoNs() - p0));
   }
   std::string letters;
@@ -400,7 +401,7 @@ int RunDiscovery(int expected) {
       "discovery: %d controllers in the set, %d listed, %zu broadcast(s); search %.1f ms, "
       "replies spread over %.1f ms (first after %.1f ms); window created in %.1f ms, the "
       "list filled %.1f ms after the search ended\n",
-      win.devSet.count, listed, rec.broadcasts.size(), search, spread, Ms(firstArrival - first),
+      win.Core().State()->set.count, listed, rec.broadcasts.size(), search, spread, Ms(firstArrival - first),
       Ms(created - t0), listedAt > searchEnd ? Ms(listedAt - searchEnd) : 0.0);
   std::puts(Summary("discovery_listed", listed, "controllers",
                     "all " + std::to_string(expected) + " after one search", listed == expected)

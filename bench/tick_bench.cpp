@@ -11,10 +11,10 @@
 
 #include "bench/bench_support.h"
 #include "bench/bench_window.h"
-#include "link/uerr.h"
-#include "sim/scenario.h"
 #include "core/loaded_config.h"
 #include "link/udpdevset.h"
+#include "link/uerr.h"
+#include "sim/scenario.h"
 #include "ui/wmain.h"
 
 int RunTick(int ticks) {
@@ -28,8 +28,9 @@ int RunTick(int ticks) {
   win.Timer().stop();  // the ticks below are driven by hand, one per simulated second
   win.show();
   win.Settle();  // the search and the first selection run on the core's worker
-  if (win.devSet.count != 100) {
-    std::fprintf(stderr, "tick: %d controllers found, expected 100\n", win.devSet.count);
+  if (win.Core().State()->set.count != 100) {
+    std::fprintf(stderr, "tick: %d controllers found, expected 100\n",
+                 win.Core().State()->set.count);
     return 1;
   }
   int sessions = 0;
@@ -74,7 +75,8 @@ int RunTick(int ticks) {
     cpuMs.push_back(((w1 - w0) - (ep.cpuInside - inside0)) * 1e3 + windowMs.back());
   }
   int stillOpen = 0;
-  for (int i = 0; i < win.devSet.count; ++i) stillOpen += win.devSet.devs[i].session;
+  const zav::core::ControllerList& set = win.Core().State()->set;
+  for (int i = 0; i < set.count; ++i) stillOpen += set.devs[i].session;
 
   std::printf("tick: CPU ms per tick (worker and window / the window's thread alone):");
   for (std::size_t i = 0; i < cpuMs.size(); ++i) std::printf(" %.2f/%.2f", cpuMs[i], windowMs[i]);

@@ -74,7 +74,9 @@ int main(int argc, char** argv) {
       helpWin.exec();
     };
     mainWin.runReport = [&mainWin, &lokalizDlg] {
-      RapCfgBtnClick(&mainWin, lokalizDlg, mainWin.table, mainWin.doors, mainWin.devSet.Selected());
+      const zav::core::LoadedConfig& edited = mainWin.Edited();
+      RapCfgBtnClick(&mainWin, lokalizDlg, edited.table, edited.doors,
+                     mainWin.Controllers().Selected());
     };
     mainWin.show();
     app.exec();

@@ -93,7 +93,7 @@ void TMainWin::BuildControls() {
   // Display only, but reachable by Tab so that its lines can be read out and scrolled.
   ui->DevListBox->setFocusPolicy(Qt::TabFocus);
 
-  pages = new TConfigPages(*this, table, doors, lift, ui->PagesPlace);
+  pages = new TConfigPages(*this, edits_.table, edits_.doors, edits_.lift, ui->PagesPlace);
   pages->setObjectName(QStringLiteral("CtrlTypeSet"));
   pages->setGeometry(0, 0, ui->PagesPlace->width(), ui->PagesPlace->height());
 }
@@ -182,11 +182,11 @@ void TMainWin::Apply(const zav::core::CoreEvent& ev) {
     return;
   }
   if (ev.op == Op::Firmware) ui->ProgressBar->setVisible(false);
-  devSet = ev.state->set;
+  devSet_ = ev.state->set;
   switch (ev.op) {
     case Op::Search:
       FillEthList();
-      if (devSet.count == 0) pages->setVisible(false);
+      if (devSet_.count == 0) pages->setVisible(false);
       break;
     case Op::Select:
       ShowSelectedRow(ev.listChanged);
@@ -247,16 +247,14 @@ void TMainWin::ShowProgress(const zav::core::CoreEvent& ev) {
 }
 
 void TMainWin::AdoptConfig(const zav::core::LoadedConfig& config) {
-  table = config.table;
-  doors = config.doors;
-  lift = config.lift;
+  edits_ = config;
 }
 
 void TMainWin::AdoptTable(const zav::BusDeviceTable& newTable) {
-  table = newTable;
-  table.ClearTaken();
-  if (table.controllerKind == 1) doors.MarkTaken();
-  if (table.controllerKind == 2) lift.MarkTaken();
+  edits_.table = newTable;
+  edits_.table.ClearTaken();
+  if (edits_.table.controllerKind == 1) edits_.doors.MarkTaken();
+  if (edits_.table.controllerKind == 2) edits_.lift.MarkTaken();
 }
 
 void TMainWin::UpdateBusy() {
@@ -301,19 +299,15 @@ bool TMainWin::Settle(int timeoutMs, bool boxesClosed) {
 }
 
 int TMainWin::SelectedMode() const {
-  const zav::UdpDev* dev = devSet.Selected();
+  const zav::UdpDev* dev = devSet_.Selected();
   return dev ? dev->mode : -1;
 }
 
 void TMainWin::WriteConfig(int kind) {
-  zav::core::LoadedConfig written;
-  written.table = table;
-  written.doors = doors;
-  written.lift = lift;
   if (kind == 1)
-    core_->WriteDoors(written);
+    core_->WriteDoors(edits_);
   else
-    core_->WriteLift(written);
+    core_->WriteLift(edits_);
 }
 
 void TMainWin::ShowError(const QString& text) {

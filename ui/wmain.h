@@ -11,9 +11,6 @@
 #include <functional>
 #include <memory>
 
-#include "config/bus_device_table.h"
-#include "config/lift_config.h"
-#include "config/passage_config.h"
 #include "core/controller_core.h"
 #include "core/core_state.h"
 #include "link/endpoint.h"
@@ -81,7 +78,6 @@ class TMainWin : public QWidget, public PagesHost {
   // Opens a URL in the desktop's browser; tests replace it to see what would be opened.
   std::function<void(const QString& url)> openUrl;
 
-  TConfigPages& Pages() { return *pages; }
   QTimer& Timer() { return *UDPTimer; }
   zav::core::ControllerCore& Core() { return *core_; }
   // Handles the core's events until it has nothing queued, running or to report and (with
@@ -89,12 +85,11 @@ class TMainWin : public QWidget, public PagesHost {
   // time-out. For tests and benchmarks: the window itself never waits.
   bool Settle(int timeoutMs = 10000, bool boxesClosed = true);
 
-  // The controller set as the core last published it.
-  zav::core::ControllerList devSet;
-  // The selected controller's table and configuration, the user's edits included.
-  zav::BusDeviceTable table;
-  zav::PassageConfig doors{table};
-  zav::LiftConfig lift{table};
+  // The selected controller's table and configuration as the pages show them, the user's
+  // edits included (what "Zapisz" would write).
+  const zav::core::LoadedConfig& Edited() const { return edits_; }
+  // The controller set as the Ethernet panel shows it.
+  const zav::core::ControllerList& Controllers() const { return devSet_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -122,6 +117,10 @@ class TMainWin : public QWidget, public PagesHost {
   void ShowRestoreResult(const zav::core::CoreEvent& ev);
 
   std::unique_ptr<Ui::TMainWin> ui;
+  // The controller set as the core last published it.
+  zav::core::ControllerList devSet_;
+  // The selected controller's table and configuration, the user's edits included.
+  zav::core::LoadedConfig edits_;
   std::unique_ptr<zav::core::ControllerCore> core_;
   TConfigPages* pages = nullptr;
   QTimer* UDPTimer = nullptr;

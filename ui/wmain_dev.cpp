@@ -22,10 +22,10 @@ QString Text(const std::string& utf8) {
 }  // namespace
 
 void TMainWin::FillDevList() {
-  const int n = table.activeCount;
-  if (n > 0 && devSet.HasSelected())
+  const int n = edits_.table.activeCount;
+  if (n > 0 && devSet_.HasSelected())
     ui->SelDevBox->setTitle(QStringLiteral(" ") +
-                            Text(zav::DevName(devSet.devs[devSet.selected].id)) +
+                            Text(zav::DevName(devSet_.devs[devSet_.selected].id)) +
                             QStringLiteral(" "));
   else
     ui->SelDevBox->setTitle(QString());
@@ -34,23 +34,24 @@ void TMainWin::FillDevList() {
   // repaints all of it. The list still ends as a fresh one would: no current row, scrolled to
   // its top.
   QListView* list = ui->DevListBox;
-  devRows_->Show(table);
+  devRows_->Show(edits_.table);
   list->setCurrentIndex(QModelIndex());
   list->scrollToTop();
 
-  ui->DelLostBtn->setEnabled(table.HasInactive());
+  ui->DelLostBtn->setEnabled(edits_.table.HasInactive());
 
   std::vector<zav::ReplacementPair> pairs(n > 0 ? zav::kMaxReplacementPairs : 0);
-  const int pairCount = n > 0 ? table.ReplacementPairs(pairs.data()) : 0;
+  const int pairCount = n > 0 ? edits_.table.ReplacementPairs(pairs.data()) : 0;
   QComboBox* box = ui->ReplCb;
   bool samePairs = box->count() == pairCount;
   for (int i = 0; samePairs && i < pairCount; ++i)
     samePairs = box->itemData(i).toUInt() == pairs[i] &&
-                box->itemText(i) == Text(table.PairLabel(pairs[i]));
+                box->itemText(i) == Text(edits_.table.PairLabel(pairs[i]));
   if (!samePairs) {
     box->clear();
     for (int i = 0; i < pairCount; ++i)
-      box->addItem(Text(table.PairLabel(pairs[i])), QVariant(static_cast<unsigned>(pairs[i])));
+      box->addItem(Text(edits_.table.PairLabel(pairs[i])),
+                   QVariant(static_cast<unsigned>(pairs[i])));
   }
   const bool anyPair = pairCount > 0;
   box->setEnabled(anyPair);
@@ -68,11 +69,11 @@ void TMainWin::DelLostBtnClick() {
 
 void TMainWin::ReplaceBtnClick() {
   const int item = ui->ReplCb->currentIndex();
-  if (item < 0 || !devSet.HasSelected()) return;
+  if (item < 0 || !devSet_.HasSelected()) return;
   core_->Replace(static_cast<zav::ReplacementPair>(ui->ReplCb->itemData(item).toUInt()));
 }
 
 void TMainWin::UpgrBtnClick() {
-  ::UpgrBtnClick(this, devSet.HasSelected(),
+  ::UpgrBtnClick(this, devSet_.HasSelected(),
                  [this](std::FILE* file) { core_->UploadFirmware(file); });
 }

@@ -20,19 +20,19 @@ void TMainWin::SearchEthBtnClick() {
 }
 
 void TMainWin::FillEthList() {
-  const int count = devSet.count;
+  const int count = devSet_.count;
   ui->WwwBtn->setEnabled(count > 0);
   // Rebuilding the list is not a user's choice of row.
   fillingEth_ = true;
-  ethRows_->Show(devSet);
+  ethRows_->Show(devSet_);
   fillingEth_ = false;
   if (count <= 0) {
     pages->setVisible(false);
     return;
   }
   // A newer choice of the user's that the core has not reached yet keeps its row.
-  if (!core_->Selecting()) SetEthRow(devSet.HasSelected() ? devSet.selected : 0);
-  if (devSet.HasSelected()) pages->FillVisiblePage();
+  if (!core_->Selecting()) SetEthRow(devSet_.HasSelected() ? devSet_.selected : 0);
+  if (devSet_.HasSelected()) pages->FillVisiblePage();
 }
 
 void TMainWin::SetEthRow(int row) {
@@ -45,15 +45,15 @@ void TMainWin::SetEthRow(int row) {
 }
 
 void TMainWin::ShowSelectedRow(bool answered) {
-  if (ethRows_->rowCount() != devSet.count) {
+  if (ethRows_->rowCount() != devSet_.count) {
     FillEthList();
     return;
   }
-  if (!devSet.HasSelected()) return;
-  if (answered) ethRows_->ShowRow(devSet, devSet.selected);
+  if (!devSet_.HasSelected()) return;
+  if (answered) ethRows_->ShowRow(devSet_, devSet_.selected);
   if (core_->Selecting()) return;
-  askedRow_ = devSet.selected;
-  SetEthRow(devSet.selected);
+  askedRow_ = devSet_.selected;
+  SetEthRow(devSet_.selected);
 }
 
 void TMainWin::EthLstBoxClick() {
@@ -64,7 +64,7 @@ void TMainWin::SelectEthDev() {
   const QModelIndexList rows = ui->EthLstBox->selectionModel()->selectedRows();
   if (rows.isEmpty()) return;
   const int row = rows.front().row();
-  if (row < 0 || row >= devSet.count) return;
+  if (row < 0 || row >= devSet_.count) return;
   askedRow_ = row;
   if (!busy_) ui->ProgressBar->setRange(0, 0);  // what an earlier read reached is not this one's
   core_->Select(row);
@@ -78,7 +78,7 @@ void TMainWin::ShowPagesAndDevices() {
 }
 
 void TMainWin::WwwBtnClick() {
-  const zav::UdpDev* dev = devSet.Selected();
+  const zav::UdpDev* dev = devSet_.Selected();
   if (dev == nullptr) return;
   const QString url = QStringLiteral("http://") + Text(dev->IpText());
   // The browser's answer is not checked: a failure shows nothing.

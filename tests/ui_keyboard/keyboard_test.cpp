@@ -128,8 +128,8 @@ void KeyboardTest::tabReachesEveryControlInReadingOrder() {
   Rig rig;
   rig.net.Add(Ctl(305, 66), "10.0.0.3", 3);
   TMainWin& w = rig.Start();
-  for (QWidget* page : {w.Pages().DoorSheet, w.Pages().TabSheet1}) {
-    w.Pages().setCurrentWidget(page);
+  for (QWidget* page : {rig.Pages().DoorSheet, rig.Pages().TabSheet1}) {
+    rig.Pages().setCurrentWidget(page);
     auto* list = rig.W<QListView>("EthLstBox");
     const QList<QWidget*> ring = WalkTab(list);
     QVERIFY2(ring.size() > 15, qPrintable(Ids(ring).join(' ')));
@@ -166,7 +166,7 @@ void KeyboardTest::tabReachesEveryControlInReadingOrder() {
 void KeyboardTest::ethernetPanelOrderAndHiddenUpgradeButton() {
   Rig rig;
   rig.net.Add(Ctl(305, 66), "10.0.0.3", 3);
-  TMainWin& w = rig.Start();
+  rig.Start();
   auto* list = rig.W<QListView>("EthLstBox");
   const QStringList ring = Ids(WalkTab(list));
   QCOMPARE(ring.mid(0, 6), QStringList({"EthLstBox", "HelpEthBtn", "WwwBtn", "SearchEthBtn",
@@ -186,7 +186,7 @@ void KeyboardTest::ethernetPanelOrderAndHiddenUpgradeButton() {
     if (id == "EthLstBox" || id.endsWith("Btn")) buttons << id;
   QCOMPARE(buttons, QStringList({"EthLstBox", "HelpEthBtn", "WwwBtn", "SearchEthBtn", "UpgrBtn"}));
   QVERIFY(rig.W<QPushButton>("UpgrBtn")->isHidden());
-  QVERIFY(w.Pages().isVisible());
+  QVERIFY(rig.Pages().isVisible());
 }
 
 // The page tabs and the passage tabs answer the arrow keys, and a page reached that way is
@@ -195,7 +195,7 @@ void KeyboardTest::keyboardSwitchesPagesAndPassages() {
   Rig rig;
   rig.net.Add(Ctl(308, 66), "10.0.0.3", 3).header = 0x28;  // 8 passages
   TMainWin& w = rig.Start();
-  TConfigPages& pages = w.Pages();
+  TConfigPages& pages = rig.Pages();
   QTabBar* pageTabs = pages.tabBar();
   QCOMPARE(pages.currentWidget(), pages.DoorSheet);
   const QStringList ring = Ids(WalkTab(rig.W<QListView>("EthLstBox")));
@@ -221,7 +221,7 @@ void KeyboardTest::keyboardSwitchesPagesAndPassages() {
   // Passage tabs: the arrows move the passage the strip edits.
   pages.DoorNameEd->setFocus(Qt::TabFocusReason);
   QTest::keyClicks(pages.DoorNameEd, "Brama A");
-  QCOMPARE(QString::fromStdString(w.doors.Name(0)), QStringLiteral("Brama A"));
+  QCOMPARE(QString::fromStdString(w.Edited().doors.Name(0)), QStringLiteral("Brama A"));
   pages.DoorTc->setFocus(Qt::TabFocusReason);
   QTest::keyClick(pages.DoorTc, Qt::Key_Right);
   QCOMPARE(pages.DoorTc->currentIndex(), 1);
@@ -237,20 +237,20 @@ void KeyboardTest::timeTypedAndTabbedAwayIsStored() {
   Rig rig;
   rig.net.Add(Ctl(305, 66), "10.0.0.3", 3);
   TMainWin& w = rig.Start();
-  TConfigPages& pages = w.Pages();
+  TConfigPages& pages = rig.Pages();
   pages.RygTimEd->setFocus(Qt::TabFocusReason);
   pages.RygTimEd->selectAll();
   QTest::keyClicks(pages.RygTimEd, "2,5");
   QTest::keyClick(pages.RygTimEd, Qt::Key_Tab);
   QVERIFY(QApplication::focusWidget() != pages.RygTimEd);
-  QCOMPARE(int{w.doors.passages[0].params.boltTime}, 5);
+  QCOMPARE(int{w.Edited().doors.passages[0].params.boltTime}, 5);
   // Shift+Tab back into the edit, a new value, then away to the passage tabs by Shift+Tab.
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
   QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(pages.RygTimEd));
   pages.RygTimEd->selectAll();
   QTest::keyClicks(pages.RygTimEd, "100");
   pages.DoorTc->setFocus(Qt::TabFocusReason);
-  QCOMPARE(int{w.doors.passages[0].params.boltTime}, 127);
+  QCOMPARE(int{w.Edited().doors.passages[0].params.boltTime}, 127);
   QCOMPARE(pages.RygTimEd->text(), QStringLiteral("63,5"));
 }
 
@@ -277,7 +277,7 @@ void KeyboardTest::everyControlHasAnAccessibleName() {
     }
     QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(' ')));
     // Page tabs and passage tabs are announced with their captions.
-    QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(w.Pages().tabBar());
+    QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(rig.Pages().tabBar());
     QVERIFY(tabs);
     QStringList tabNames;
     for (int i = 0; i < tabs->childCount(); ++i)
@@ -287,13 +287,13 @@ void KeyboardTest::everyControlHasAnAccessibleName() {
                  tabNames.contains(QStringLiteral("Winda")),
              qPrintable(tabNames.join('|')));
     if (header == 0x22) {
-      QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(w.Pages().DoorTc);
+      QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(rig.Pages().DoorTc);
       QStringList passages;
       for (int i = 0; i < strip->childCount(); ++i)
         if (strip->child(i)->role() == QAccessible::PageTab)
           passages << strip->child(i)->text(QAccessible::Name);
       QCOMPARE(passages, QStringList({"Przejście 1", "Przejście 2"}));
-      QCOMPARE(w.Pages().DoorTc->tabText(1), QStringLiteral("2"));
+      QCOMPARE(rig.Pages().DoorTc->tabText(1), QStringLiteral("2"));
     }
     QCOMPARE(rig.boxes.texts, QStringList());
   }
@@ -306,8 +306,8 @@ void KeyboardTest::rowNamesFollowTheirCaptions() {
   for (std::uint8_t header : {std::uint8_t{0x22}, std::uint8_t{0x30}, std::uint8_t{0x28}}) {
     Rig rig;
     rig.net.Add(Ctl(305, 66), "10.0.0.3", 3).header = header;
-    TMainWin& w = rig.Start(false);
-    TConfigPages& p = w.Pages();
+    rig.Start(false);
+    TConfigPages& p = rig.Pages();
     QCOMPARE(p.cOutRows[7].lb->text(),
              header == 0x30 ? QStringLiteral("Śluza 8:") : QStringLiteral("Ewakuacja:"));
     auto check = [&](auto& rows, const char* cbPrefix) {
@@ -359,10 +359,10 @@ void KeyboardTest::rowNamesFollowTheirCaptions() {
              QString::fromUtf8(e.name));
   }
   // Selectors without a caption of their own are announced with their group.
-  QCOMPARE(LabelledBy(w.Pages().Sluza1Sel), QStringList{QStringLiteral(" Śluzy ")});
+  QCOMPARE(LabelledBy(rig.Pages().Sluza1Sel), QStringList{QStringLiteral(" Śluzy ")});
   QCOMPARE(LabelledBy(w.findChild<QComboBox*>("ReplCb")),
            QStringList{QStringLiteral("Zastępowanie")});
-  QVERIFY(LabelledBy(w.Pages().TypeCb).contains(QStringLiteral("Typ przejścia:")));
+  QVERIFY(LabelledBy(rig.Pages().TypeCb).contains(QStringLiteral("Typ przejścia:")));
 }
 
 // "Zapisz" answers Enter, "Anuluj" Esc; Enter on a focused "Anuluj" cancels rather than saving.
@@ -427,7 +427,7 @@ void KeyboardTest::layoutHoldsItsTextsAtThisScale() {
     Rig rig;
     rig.net.Add(Ctl(305, 66), "10.0.0.3", 3).header = header;
     TMainWin& w = rig.Start();
-    TConfigPages& pages = w.Pages();
+    TConfigPages& pages = rig.Pages();
     const QSize room = pages.currentWidget()->size();
     for (QWidget* page : {pages.TabSheet1, pages.DoorSheet, pages.LiftSheet}) {
       const QSize need = page->minimumSizeHint();

@@ -124,7 +124,7 @@ void MainWindowTest::startupWithoutControllers() {
   QCOMPARE(rig.Broadcasts(), 3);
   QCOMPARE(rig.EthRows().size(), 0);
   QVERIFY(!rig.W<QPushButton>("WwwBtn")->isEnabled());
-  QVERIFY(w.Pages().isHidden());
+  QVERIFY(rig.Pages().isHidden());
   QCOMPARE(rig.W<QGroupBox>("SelDevBox")->title(), QString());
   QCOMPARE(rig.DevRows().size(), 0);
   QVERIFY(!rig.W<QPushButton>("DelLostBtn")->isEnabled());
@@ -146,14 +146,14 @@ void MainWindowTest::startupSelectsFirstOfSortedSet() {
   TMainWin& w = rig.Start();
   QCOMPARE(rig.EthRows(), QStringList({QStringLiteral(" K105_00066,  10.0.0.3,  Instalacja"),
                                        QStringLiteral(" K105_00090,  10.0.0.2,  Serwis")}));
-  QCOMPARE(w.devSet.selected, 0);
+  QCOMPARE(w.Core().State()->set.selected, 0);
   QCOMPARE(rig.W<QListView>("EthLstBox")->currentIndex().row(), 0);
   // The first one is loaded without a click: table, controller block, both passages.
   QCOMPARE(a.Count('D'), 1);
   QCOMPARE(a.Count('C'), 3);
   QCOMPARE(b.Count('D'), 0);
-  QVERIFY(w.doors.complete);
-  QVERIFY(!w.Pages().isHidden());
+  QVERIFY(w.Edited().doors.complete);
+  QVERIFY(!rig.Pages().isHidden());
   QCOMPARE(rig.W<QGroupBox>("SelDevBox")->title(), QStringLiteral(" K105_00066 "));
   QCOMPARE(rig.DevRows(), QStringList({QStringLiteral(" Kontroler: K105_00066/A1"),
                                        QStringLiteral("    Czytnik: R101_00007/A1"),
@@ -178,7 +178,7 @@ void MainWindowTest::selectionByMouseAndKeyboard() {
                     list->visualRect(list->model()->index(1, 0)).center());
   QTest::qWait(20);
   rig.Settle();
-  QCOMPARE(w.devSet.selected, 1);
+  QCOMPARE(w.Core().State()->set.selected, 1);
   QCOMPARE(b.Count('D'), 1);
 
   // A click on the row already selected reloads it.
@@ -193,7 +193,7 @@ void MainWindowTest::selectionByMouseAndKeyboard() {
   QTest::keyClick(list, Qt::Key_Up);
   rig.Settle();
   QTest::qWait(20);
-  QCOMPARE(w.devSet.selected, 0);
+  QCOMPARE(w.Core().State()->set.selected, 0);
   QCOMPARE(a.Count('D'), 2);
   QCOMPARE(rig.boxes.texts.size(), 0);
 }
@@ -201,14 +201,14 @@ void MainWindowTest::selectionByMouseAndKeyboard() {
 void MainWindowTest::blokadaShowsError8() {
   Rig rig;
   SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 0);
-  TMainWin& w = rig.Start();
+  rig.Start();
   QCOMPARE(rig.boxes.texts,
            QStringList({QStringLiteral("K105_00066, tryb: Blokada.\n\nBłąd nr 8: Kontroler nie "
                                        "pozwala odczytać ustawień przejść.\nUstaw go w tryb "
                                        "'Service'\n")}));
   QCOMPARE(rig.boxes.titles, QStringList({QStringLiteral("Error")}));
   QCOMPARE(c.signedSeen.size(), std::size_t{0});
-  QVERIFY(w.Pages().isHidden());
+  QVERIFY(rig.Pages().isHidden());
   QCOMPARE(rig.DevRows().size(), 0);
   QCOMPARE(rig.W<QGroupBox>("SelDevBox")->title(), QString());
 }
@@ -228,8 +228,8 @@ void MainWindowTest::silentControllerShowsError1() {
       rig.boxes.texts,
       QStringList({QStringLiteral("K105_00066, tryb: Niedostępny.\n\nBłąd nr 1: Urządzenie nie "
                                   "odpowiada.\n")}));
-  QCOMPARE(w.table.passageCount, 0);
-  QVERIFY(w.Pages().isHidden());
+  QCOMPARE(w.Edited().table.passageCount, 0);
+  QVERIFY(rig.Pages().isHidden());
   QCOMPARE(rig.DevRows().size(), 0);
   QCOMPARE(rig.W<QGroupBox>("SelDevBox")->title(), QString());
 }
@@ -242,7 +242,7 @@ void MainWindowTest::otherFamilyLoadsNothing() {
   QCOMPARE(rig.EthRows().size(), 1);
   QCOMPARE(rig.boxes.texts.size(), 0);
   QCOMPARE(t.signedSeen.size(), std::size_t{0});
-  QVERIFY(w.Pages().isHidden());
+  QVERIFY(rig.Pages().isHidden());
   QCOMPARE(rig.DevRows().size(), 0);
   // Nor does the poll read anything from it.
   w.UDPTimerTimer();
@@ -262,7 +262,7 @@ void MainWindowTest::newLowerControllerAppearsAbove() {
   rig.Settle();
   QCOMPARE(rig.EthRows().size(), 2);
   QVERIFY(rig.EthRows()[0].startsWith(QStringLiteral(" K105_00010")));
-  QCOMPARE(w.devSet.selected, 1);
+  QCOMPARE(w.Core().State()->set.selected, 1);
   QCOMPARE(rig.W<QListView>("EthLstBox")->currentIndex().row(), 1);
   QCOMPARE(b.Count('D'), 1);  // nothing re-read
 
@@ -275,9 +275,9 @@ void MainWindowTest::newLowerControllerAppearsAbove() {
   QCOMPARE(rig.EthRows().size(), 3);
   QVERIFY(rig.EthRows()[0].startsWith(QStringLiteral(" K105_00005")));
   QCOMPARE(late.timeStamps, 1);
-  QCOMPARE(w.devSet.selected, 2);
+  QCOMPARE(w.Core().State()->set.selected, 2);
   QCOMPARE(rig.W<QListView>("EthLstBox")->currentIndex().row(), 2);
-  QCOMPARE(w.devSet.devs[2].id, b.id);
+  QCOMPARE(w.Core().State()->set.devs[2].id, b.id);
   QCOMPARE(rig.boxes.texts.size(), 0);
 }
 
@@ -297,7 +297,7 @@ void MainWindowTest::inactiveDeviceShownWithinOneTick() {
   QCOMPARE(rig.DevRows()[1], QStringLiteral("    Czytnik: R101_00007/A1,   (nieaktywny)"));
   QVERIFY(rig.W<QPushButton>("DelLostBtn")->isEnabled());
   QVERIFY(!rig.W<QPushButton>("ReplaceBtn")->isEnabled());
-  QVERIFY(w.doors.complete);  // configuration kept, not re-read
+  QVERIFY(w.Edited().doors.complete);  // configuration kept, not re-read
   QCOMPARE(c.Count('C'), 3);
 
   // A new reader of the same type makes a pair.
@@ -332,7 +332,7 @@ void MainWindowTest::deleteAndReplaceSendCommandsAndReload() {
   QVERIFY(r + 1 < c.signedSeen.size());
   QCOMPARE(c.signedSeen[r + 1].first, 'D');
   QCOMPARE(c.Count('C'), 6);
-  QVERIFY(w.doors.complete);
+  QVERIFY(w.Edited().doors.complete);
 
   // The controller drops the lost device; "Usuń nieaktywne" sends "F" and reloads.
   c.signedSeen.clear();
@@ -364,8 +364,8 @@ void MainWindowTest::closingSendsCloseToSessionsOnce() {
   SimCtl& a = rig.net.Add(Ctl(305, 1), "10.0.0.2", 2);
   SimCtl& b = rig.net.Add(Ctl(305, 2), "10.0.0.3", 2);
   TMainWin& w = rig.Start();
-  QVERIFY(w.devSet.devs[0].session);
-  QVERIFY(!w.devSet.devs[1].session);
+  QVERIFY(w.Core().State()->set.devs[0].session);
+  QVERIFY(!w.Core().State()->set.devs[1].session);
   w.close();
   rig.Settle();
   QCOMPARE(a.Count('s'), 1);
@@ -383,7 +383,7 @@ void MainWindowTest::closingSendsCloseToSessionsOnce() {
   rig2.Settle();
   w2.SelectEthDev();
   rig2.Settle();
-  QVERIFY(w2.devSet.devs[0].session && w2.devSet.devs[1].session);
+  QVERIFY(w2.Core().State()->set.devs[0].session && w2.Core().State()->set.devs[1].session);
   c.silentSigned = true;
   rig2.win.reset();
   QCOMPARE(c.Count('s'), 3);
@@ -423,7 +423,7 @@ void MainWindowTest::repeatedSocketErrorShowsOneBox() {
   TMainWin w(flaky, rig.clock);
   w.Timer().stop();
   QVERIFY(w.Settle());
-  QCOMPARE(w.table.activeCount, 3);
+  QCOMPARE(w.Edited().table.activeCount, 3);
   flaky.broken = true;
   for (int i = 0; i < 60; ++i) {
     w.UDPTimerTimer();
@@ -525,7 +525,7 @@ void MainWindowTest::keepAliveSpreadOverFifteenTicks() {
   for (unsigned i = 0; i < 20; ++i)
     rig.net.Add(Ctl(305, 100 + i), "10.0.1." + std::to_string(i + 1), 1);
   TMainWin& w = rig.Start();  // mode Konfiguracja: error 8, nothing loaded
-  QCOMPARE(w.devSet.count, 20);
+  QCOMPARE(w.Core().State()->set.count, 20);
   rig.boxes.texts.clear();
   for (int i = 0; i < 20; ++i)
     rig.net.GiveSession(*rig.net.ctls[i], static_cast<std::uint8_t>(i + 1));
@@ -569,8 +569,8 @@ void MainWindowTest::failedPartialReadIsNotWritable() {
   TMainWin& w = rig.Start();
   QCOMPARE(rig.boxes.texts.size(), 1);
   QVERIFY(rig.boxes.texts[0].contains(QStringLiteral("Błąd nr 6 (r.'C')")));
-  QVERIFY(!w.doors.complete);
-  QVERIFY(!w.doors.Writable(w.devSet.devs[0]));
+  QVERIFY(!w.Edited().doors.complete);
+  QVERIFY(!w.Edited().doors.Writable(w.Core().State()->set.devs[0]));
   // The table was read, so the panel shows it.
   QCOMPARE(rig.DevRows().size(), 3);
 
@@ -578,7 +578,7 @@ void MainWindowTest::failedPartialReadIsNotWritable() {
   c.silentConfig[1] = false;
   w.SelectEthDev();
   rig.Settle();
-  QVERIFY(w.doors.complete);
+  QVERIFY(w.Edited().doors.complete);
 }
 
 void MainWindowTest::undecodableBlockIsReported() {
@@ -590,15 +590,15 @@ void MainWindowTest::undecodableBlockIsReported() {
   QCOMPARE(rig.boxes.texts.size(), 1);
   QCOMPARE(rig.boxes.texts[0], QString::fromUtf8(zav::core::kBadBlockText));
   QCOMPARE(rig.boxes.titles[0], QStringLiteral("Error"));
-  QVERIFY(!w.doors.complete);
-  QVERIFY(!w.doors.Writable(w.devSet.devs[0]));
+  QVERIFY(!w.Edited().doors.complete);
+  QVERIFY(!w.Edited().doors.Writable(w.Core().State()->set.devs[0]));
   QCOMPARE(rig.DevRows().size(), 3);
 
   c.shortConfig.clear();
   w.SelectEthDev();
   rig.Settle();
   QCOMPARE(rig.boxes.texts.size(), 1);
-  QVERIFY(w.doors.complete);
+  QVERIFY(w.Edited().doors.complete);
 }
 
 void MainWindowTest::unboundPortShowsOneError() {
@@ -615,7 +615,7 @@ void MainWindowTest::unboundPortShowsOneError() {
     QVERIFY(w.Settle());
   }
   QCOMPARE(boxes.texts.size(), 1);
-  QVERIFY(w.Pages().isHidden());
+  QVERIFY(w.findChild<TConfigPages*>(QStringLiteral("CtrlTypeSet"))->isHidden());
 }
 
 void MainWindowTest::wwwOpensSelectedAddress() {
@@ -655,20 +655,20 @@ void MainWindowTest::passageTabsShowHoweverThePageWasReached() {
   auto* pages = rig.W<QTabWidget>("CtrlTypeSet");
   auto* strip = rig.W<QTabBar>("DoorTc");
   auto* name = rig.W<QLineEdit>("DoorNameEd");
-  pages->setCurrentWidget(w.Pages().DoorSheet);
+  pages->setCurrentWidget(rig.Pages().DoorSheet);
   QApplication::processEvents();
   QCOMPARE(strip->count(), 2);
   QVERIFY(strip->height() > 0);
   QCOMPARE(strip->height(), strip->sizeHint().height());
   const QPoint nameAt = name->mapTo(&w, QPoint(0, 0));
 
-  pages->setCurrentWidget(w.Pages().TabSheet1);
+  pages->setCurrentWidget(rig.Pages().TabSheet1);
   auto* list = rig.W<QListView>("EthLstBox");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualRect(list->model()->index(1, 0)).center());
   rig.Settle();
   QCOMPARE(strip->count(), 16);
-  pages->setCurrentWidget(w.Pages().DoorSheet);
+  pages->setCurrentWidget(rig.Pages().DoorSheet);
   QApplication::processEvents();
   QCOMPARE(strip->height(), strip->sizeHint().height());
   QCOMPARE(name->mapTo(&w, QPoint(0, 0)), nameAt);

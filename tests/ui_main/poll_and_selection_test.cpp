@@ -65,7 +65,7 @@ void PollAndSelectionTest::rejectedRefreshedTableReloadsAndHidesPages() {
   Rig rig;
   SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 2);
   TMainWin& w = rig.Start();
-  QVERIFY(!w.Pages().isHidden());
+  QVERIFY(!rig.Pages().isHidden());
   QCOMPARE(c.Count('D'), 1);
 
   // The controller now reports a header the model does not accept, and one device more.
@@ -74,12 +74,12 @@ void PollAndSelectionTest::rejectedRefreshedTableReloadsAndHidesPages() {
   w.UDPTimerTimer();
   rig.Settle();
   QCOMPARE(c.Count('D'), 3);  // the poll's read, then the full read of LoadConfig
-  QCOMPARE(w.table.passageCount, 0);
-  QVERIFY(w.Pages().isHidden());
+  QCOMPARE(w.Edited().table.passageCount, 0);
+  QVERIFY(rig.Pages().isHidden());
   QCOMPARE(rig.Rows("DevListBox"), QStringList());
   QCOMPARE(rig.W<QGroupBox>("SelDevBox")->title(), QString());
   QVERIFY(!rig.W<QPushButton>("DelLostBtn")->isEnabled());
-  QVERIFY(!w.doors.complete);
+  QVERIFY(!w.Edited().doors.complete);
   QCOMPARE(rig.boxes.texts, QStringList());
 
   // An accepted table again: the panel is filled, the pages wait for a selection.
@@ -87,7 +87,7 @@ void PollAndSelectionTest::rejectedRefreshedTableReloadsAndHidesPages() {
   w.UDPTimerTimer();
   rig.Settle();
   QCOMPARE(rig.Rows("DevListBox").size(), 4);
-  QVERIFY(w.Pages().isHidden());
+  QVERIFY(rig.Pages().isHidden());
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 
@@ -95,7 +95,7 @@ void PollAndSelectionTest::selectedControllerToBlokadaKeepsWhatWasLoaded() {
   Rig rig;
   SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
   TMainWin& w = rig.Start();
-  QVERIFY(w.Pages().DTstGrpBox->isEnabled());
+  QVERIFY(rig.Pages().DTstGrpBox->isEnabled());
   const QStringList devices = rig.Rows("DevListBox");
 
   c.mode = 0;
@@ -108,10 +108,10 @@ void PollAndSelectionTest::selectedControllerToBlokadaKeepsWhatWasLoaded() {
   rig.Settle();
   QCOMPARE(c.Count('D'), 1);
   QCOMPARE(rig.Rows("DevListBox"), devices);
-  QVERIFY(!w.Pages().isHidden());
+  QVERIFY(!rig.Pages().isHidden());
   // The refill after the rebuild follows the new mode.
-  QVERIFY(!w.Pages().DTstGrpBox->isEnabled());
-  QVERIFY(!w.Pages().RygTimEd->isEnabled());
+  QVERIFY(!rig.Pages().DTstGrpBox->isEnabled());
+  QVERIFY(!rig.Pages().RygTimEd->isEnabled());
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 
@@ -128,7 +128,7 @@ void PollAndSelectionTest::controllerSwitchedIntoServiceGetsDevicesNotPages() {
   QCOMPARE(rig.Rows("EthLstBox"), QStringList({QStringLiteral(" K105_00066,  10.0.0.2,  Serwis")}));
   QCOMPARE(rig.Rows("DevListBox").size(), 3);
   QCOMPARE(rig.W<QGroupBox>("SelDevBox")->title(), QStringLiteral(" K105_00066 "));
-  QVERIFY(w.Pages().isHidden());
+  QVERIFY(rig.Pages().isHidden());
   QCOMPARE(c.Count('C'), 0);
   QCOMPARE(rig.boxes.texts.size(), 1);
 }
@@ -137,7 +137,7 @@ void PollAndSelectionTest::busChangeKeepsEditsAndTheirMarks() {
   Rig rig;
   SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
   TMainWin& w = rig.Start();
-  TConfigPages& pages = w.Pages();
+  TConfigPages& pages = rig.Pages();
   // Position 2 is the I/O module.
   QVERIFY(rig.Choose(pages.dOutRows[2], 0x0203));
   pages.DoorTc->setCurrentIndex(1);
@@ -148,8 +148,8 @@ void PollAndSelectionTest::busChangeKeepsEditsAndTheirMarks() {
   rig.Settle();
   QCOMPARE(rig.Rows("DevListBox").size(), 4);
   QCOMPARE(c.Count('C'), 3);  // nothing re-read
-  QCOMPARE(w.doors.passages[0].outputs[2], zav::IoRef{0x0203});
-  QCOMPARE(w.doors.passages[1].inputs[4], zav::IoRef{0x0206});
+  QCOMPARE(w.Edited().doors.passages[0].outputs[2], zav::IoRef{0x0203});
+  QCOMPARE(w.Edited().doors.passages[1].inputs[4], zav::IoRef{0x0206});
   // The marks were rebuilt from memory, so the edited points stay out of the other lists.
   QCOMPARE(pages.DoorTc->currentIndex(), 1);
   QCOMPARE(pages.dInRows[4].model->RefAt(0), zav::IoRef{0x0206});
@@ -179,7 +179,7 @@ void PollAndSelectionTest::silentSelectionKeepsTheRowText() {
   rig.W<QPushButton>("SearchEthBtn")->click();
   rig.Settle();
   QCOMPARE(rig.Rows("EthLstBox").first(), QStringLiteral(" K105_00066,  10.0.0.2,  Niedostępny"));
-  QCOMPARE(w.devSet.selected, 0);
+  QCOMPARE(w.Core().State()->set.selected, 0);
 }
 
 void PollAndSelectionTest::searchFindingNothingNewKeepsEdits() {
@@ -187,18 +187,18 @@ void PollAndSelectionTest::searchFindingNothingNewKeepsEdits() {
   SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 2);
   rig.net.Add(Ctl(305, 70), "10.0.0.3", 2);
   TMainWin& w = rig.Start();
-  QVERIFY(rig.Choose(w.Pages().dOutRows[1], 0x0205));
+  QVERIFY(rig.Choose(rig.Pages().dOutRows[1], 0x0205));
   rig.W<QPushButton>("SearchEthBtn")->click();
   rig.Settle();
   QCOMPARE(rig.W<QListView>("EthLstBox")->currentIndex().row(), 0);
   QCOMPARE(c.Count('D'), 1);
-  QCOMPARE(w.doors.passages[0].outputs[1], zav::IoRef{0x0205});
-  QCOMPARE(w.Pages().dOutRows[1].model->RefAt(0), zav::IoRef{0x0205});
+  QCOMPARE(w.Edited().doors.passages[0].outputs[1], zav::IoRef{0x0205});
+  QCOMPARE(rig.Pages().dOutRows[1].model->RefAt(0), zav::IoRef{0x0205});
   // Clicking the selected row is a reload: the stored configuration comes back.
   w.EthLstBoxClick();
   rig.Settle();
   QCOMPARE(c.Count('D'), 2);
-  QCOMPARE(w.doors.passages[0].outputs[1], zav::kNone);
+  QCOMPARE(w.Edited().doors.passages[0].outputs[1], zav::kNone);
 }
 
 void PollAndSelectionTest::pagesFollowTheKindOfEachSelection() {
@@ -207,7 +207,7 @@ void PollAndSelectionTest::pagesFollowTheKindOfEachSelection() {
   liftCtl.header = 0x41;
   rig.net.Add(Ctl(305, 2), "10.0.0.3", 2);
   TMainWin& w = rig.Start();
-  TConfigPages& pages = w.Pages();
+  TConfigPages& pages = rig.Pages();
   const int kontroler = pages.indexOf(pages.TabSheet1);
   const int door = pages.indexOf(pages.DoorSheet);
   const int liftPage = pages.indexOf(pages.LiftSheet);
@@ -219,7 +219,7 @@ void PollAndSelectionTest::pagesFollowTheKindOfEachSelection() {
   rig.W<QListView>("EthLstBox")
       ->setCurrentIndex(rig.W<QListView>("EthLstBox")->model()->index(1, 0));
   rig.Settle();
-  QCOMPARE(w.devSet.selected, 1);
+  QCOMPARE(w.Core().State()->set.selected, 1);
   QVERIFY(pages.isTabVisible(kontroler));
   QVERIFY(pages.isTabVisible(door));
   QVERIFY(!pages.isTabVisible(liftPage));

@@ -32,8 +32,8 @@ struct Rig : zav::testing::WindowRig {
   // The device lines the table holds, in display order: what a rebuilt list shows.
   QStringList TableLines() {
     QStringList lines;
-    for (int i = 0; i < win->table.activeCount; ++i)
-      lines << QString::fromStdString(win->table.DeviceLine(win->table.order[i]));
+    for (int i = 0; i < win->Edited().table.activeCount; ++i)
+      lines << QString::fromStdString(win->Edited().table.DeviceLine(win->Edited().table.order[i]));
     return lines;
   }
   QStringList Items(const char* combo) {
@@ -95,7 +95,7 @@ void ReloadPanelsTest::anotherControllerWithAsManyDevicesShowsItsOwn() {
   SimCtl& b = rig.net.Add(Ctl(305, 77), "10.0.0.3", 3);
   b.bus[1].id = (1u << 16) | 55u;  // another reader at the same position
   TMainWin& w = rig.Start();
-  TConfigPages& pages = w.Pages();
+  TConfigPages& pages = rig.Pages();
   const QStringList first = rig.Rows("DevListBox");
   auto items = [](const QComboBox* sel) {
     QStringList out;
@@ -107,7 +107,7 @@ void ReloadPanelsTest::anotherControllerWithAsManyDevicesShowsItsOwn() {
   rig.W<QListView>("EthLstBox")
       ->setCurrentIndex(rig.W<QListView>("EthLstBox")->model()->index(1, 0));
   rig.Settle();
-  QCOMPARE(w.devSet.selected, 1);
+  QCOMPARE(w.Core().State()->set.selected, 1);
   QCOMPARE(rig.Rows("DevListBox"), rig.TableLines());
   QCOMPARE(rig.Rows("DevListBox").size(), first.size());
   QVERIFY(rig.Rows("DevListBox") != first);
@@ -128,7 +128,7 @@ void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
   list->setCurrentIndex(list->model()->index(30, 0));
   list->scrollToBottom();
   QVERIFY(list->verticalScrollBar()->value() > 0);
-  w.Pages().DoorTc->setCurrentIndex(1);
+  rig.Pages().DoorTc->setCurrentIndex(1);
 
   w.EthLstBoxClick();  // the row already selected: everything is read again
   rig.Settle();
@@ -136,7 +136,7 @@ void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
   QCOMPARE(rig.Rows("DevListBox"), rows);
   QCOMPARE(list->currentIndex().row(), -1);
   QCOMPARE(list->verticalScrollBar()->value(), 0);
-  QCOMPARE(w.Pages().DoorTc->currentIndex(), 0);
+  QCOMPARE(rig.Pages().DoorTc->currentIndex(), 0);
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 

@@ -12,6 +12,7 @@
 
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_main/sim_net.h"
+#include "ui/config_pages.h"
 #include "ui/wmain.h"
 
 namespace zav::testing {
@@ -81,6 +82,8 @@ struct WindowRig {
   T* W(const char* name) {
     return win->findChild<T*>(QString::fromLatin1(name));
   }
+  // The page control, as the window names it.
+  TConfigPages& Pages() { return *W<TConfigPages>("CtrlTypeSet"); }
   QStringList Rows(const char* list) {
     QStringList rows;
     auto* l = W<QListView>(list);

@@ -139,7 +139,7 @@ void WorkerWindowTest::clickDuringTickLoadsClickedControllerAfterIt() {
   rig.gate.Release();
   rig.Settle();
 
-  QCOMPARE(w.devSet.selected, 1);
+  QCOMPARE(w.Core().State()->set.selected, 1);
   QCOMPARE(a.Count('D'), 2);  // the tick's table poll of the controller then selected
   QCOMPARE(b.Count('D'), 1);
   QCOMPARE(b.Count('C'), 3);
@@ -157,8 +157,9 @@ void WorkerWindowTest::zapiszDuringTickWritesTheEditedValues() {
   TMainWin& w = rig.Start();
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
-  w.Pages().setCurrentWidget(w.Pages().DoorSheet);
-  QVERIFY(w.doors.complete);
+  auto* pages = rig.W<TConfigPages>("CtrlTypeSet");
+  pages->setCurrentWidget(pages->DoorSheet);
+  QVERIFY(w.Edited().doors.complete);
 
   rig.HoldAfterSigned('D');
   w.UDPTimerTimer();
@@ -280,14 +281,14 @@ void WorkerWindowTest::enterSpaceAndRightClickLoadNothing() {
   rig.Settle();
   QCOMPARE(a.Count('D'), 1);
   QCOMPARE(b.Count('D'), 0);
-  QCOMPARE(w.devSet.selected, 0);
+  QCOMPARE(w.Core().State()->set.selected, 0);
   QCOMPARE(list->currentIndex().row(), 0);
 
   // The arrow keys still choose.
   QTest::keyClick(list, Qt::Key_Down);
   rig.Settle();
   QCOMPARE(b.Count('D'), 1);
-  QCOMPARE(w.devSet.selected, 1);
+  QCOMPARE(w.Core().State()->set.selected, 1);
 }
 
 QTEST_MAIN(WorkerWindowTest)
