@@ -18,7 +18,6 @@
 #include "config/io_ref.h"
 #include "config/lift_config.h"
 #include "config/passage_config.h"
-#include "link/udpdevset.h"
 #include "ui/config_pages.h"
 
 namespace {
@@ -26,19 +25,6 @@ namespace {
 using zav::ChoiceFilter;
 using zav::IoRef;
 using zav::PointKind;
-
-class BenchHost : public PagesHost {
- public:
-  int SelectedMode() const override {
-    return set.selected >= 0 && set.selected < set.count ? set.devs[0].mode : -1;
-  }
-  void WriteConfig(int) override {}
-  void ShowError(const QString& text) override { errors.push_back(text); }
-  void HelpDoorBtnClick() override {}
-  void RapCfgBtnClick() override {}
-  zav::UdpDevSet set;
-  QStringList errors;
-};
 
 // What one row of a page offers: its kind, filter and current binding.
 struct RowSpec {
@@ -210,11 +196,9 @@ int RunRefill(int rounds) {
   std::fill(std::begin(doors.controllerIo.inputs), std::end(doors.controllerIo.inputs), zav::kNone);
   doors.MarkTaken();
 
-  BenchHost host;
-  host.set.devs[0] = zav::UdpDev(zav::bench::kFullDoorId, (10u << 24) | 1u, 3);
-  host.set.count = 1;
-  host.set.selected = 0;
-  TConfigPages pages(host, table, doors, lift);
+  // The controller is selected and in Instalacja (mode 3).
+  TConfigPages pages(table, doors, lift);
+  pages.SetSelectedMode(3);
   pages.resize(716, 641);
   pages.show();
   pages.ShowPages();

@@ -17,9 +17,9 @@
 
 static_assert(zav::kMaxFreePoints == 2560);
 
-TConfigPages::TConfigPages(PagesHost& host, zav::BusDeviceTable& table, zav::PassageConfig& doors,
+TConfigPages::TConfigPages(zav::BusDeviceTable& table, zav::PassageConfig& doors,
                            zav::LiftConfig& lift, QWidget* parent)
-    : QTabWidget(parent), host_(host), table_(table), doors_(doors), lift_(lift) {
+    : QTabWidget(parent), table_(table), doors_(doors), lift_(lift) {
   setObjectName("CtrlTypeSet");
   BuildControllerPage();
   BuildPassagePage();
@@ -136,8 +136,7 @@ void TConfigPages::ShowTime(QLineEdit* edit, int halfSeconds) {
 }
 
 bool TConfigPages::InstallationMode() const {
-  const int mode = host_.SelectedMode();
-  return mode >= 0 && (mode & 3) == 3;
+  return selectedMode_ >= 0 && (selectedMode_ & 3) == 3;
 }
 
 void TConfigPages::ShowPages(bool fill) {
@@ -243,12 +242,12 @@ int TConfigPages::SelectedPassage() const {
 
 void TConfigPages::WriteSelected(int kind, const char* wrongKindText, bool complete) {
   if (table_.passageCount == 0 || table_.controllerKind != kind) {
-    host_.ShowError(QString::fromUtf8(wrongKindText));
+    emit errorRaised(QString::fromUtf8(wrongKindText));
     return;
   }
   if (!complete) {
-    host_.ShowError(QString::fromUtf8(kIncompleteText));
+    emit errorRaised(QString::fromUtf8(kIncompleteText));
     return;
   }
-  host_.WriteConfig(kind);
+  emit writeRequested(kind);
 }

@@ -1,4 +1,6 @@
-// The page control "CtrlTypeSet" with the pages "Kontroler", "Przejścia" and "Winda".
+// The page control "CtrlTypeSet" with the pages "Kontroler", "Przejścia" and "Winda". The pages
+// edit the configuration they are given and report what the user asks of the window (write,
+// help, report, an error to show) as signals; they call nothing of the window's.
 #pragma once
 
 #include <QTabWidget>
@@ -6,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "ui/pages_host.h"
+#include <QString>
 
 class QCheckBox;
 class QComboBox;
@@ -43,9 +45,13 @@ inline constexpr const char* kNotLiftText =
 class TConfigPages : public QTabWidget {
   Q_OBJECT
  public:
-  TConfigPages(PagesHost& host, zav::BusDeviceTable& table, zav::PassageConfig& doors,
-               zav::LiftConfig& lift, QWidget* parent = nullptr);
+  TConfigPages(zav::BusDeviceTable& table, zav::PassageConfig& doors, zav::LiftConfig& lift,
+               QWidget* parent = nullptr);
   ~TConfigPages() override;
+
+  // The selected controller's mode byte, -1 when none is selected: outside "Instalacja" the
+  // test parameters are not editable. Takes effect at the next fill.
+  void SetSelectedMode(int mode) { selectedMode_ = mode; }
 
   // Which pages are visible, then fills the one in front; a caller that fills it next itself
   // (the main window's device list does) passes fill = false.
@@ -138,9 +144,19 @@ class TConfigPages : public QTabWidget {
   QLabel* LiftTimsLb = nullptr;
   QPushButton* WrLCfgBtn = nullptr;
 
+ signals:
+  // "Zapisz" with a configuration of the right kind, read whole: the window writes the
+  // configuration as it stands now, edits included (kind 1 door controller, 2 lift).
+  void writeRequested(int kind);
+  // A text for the window's error box.
+  void errorRaised(const QString& text);
+  // "Pomoc" on the passage page and "Raport".
+  void helpRequested();
+  void reportRequested();
+
  private:
   // The write both "Zapisz" buttons share: refuses a configuration of another kind or one that
-  // was not read whole, then hands the write to the host.
+  // was not read whole, then asks the window for the write.
   void WriteSelected(int kind, const char* wrongKindText, bool complete);
   void BuildControllerPage();
   void BuildPassagePage();
@@ -163,7 +179,7 @@ class TConfigPages : public QTabWidget {
   // The selected passage when it is one of the configuration's, else -1.
   int EditedPassage() const;
 
-  PagesHost& host_;
+  int selectedMode_ = -1;
   zav::BusDeviceTable& table_;
   zav::PassageConfig& doors_;
   zav::LiftConfig& lift_;

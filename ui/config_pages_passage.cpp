@@ -206,10 +206,10 @@ void TConfigPages::BuildPassagePage() {
   HelpDoorBtn = new QPushButton(QStringLiteral("Pomoc"), DoorSheet);
   HelpDoorBtn->setObjectName("HelpDoorBtn");
   HelpDoorBtn->setAccessibleDescription(QStringLiteral("Okno Przejścia"));
-  connect(HelpDoorBtn, &QPushButton::clicked, this, [this] { host_.HelpDoorBtnClick(); });
+  connect(HelpDoorBtn, &QPushButton::clicked, this, &TConfigPages::helpRequested);
   RapCfgBtn = new QPushButton(QStringLiteral("Raport"), DoorSheet);
   RapCfgBtn->setObjectName("RapCfgBtn");
-  connect(RapCfgBtn, &QPushButton::clicked, this, [this] { host_.RapCfgBtnClick(); });
+  connect(RapCfgBtn, &QPushButton::clicked, this, &TConfigPages::reportRequested);
   buttons->addSpacing(DoorTc->sizeHint().height());
   buttons->addWidget(WrDCfgBtn);
   buttons->addWidget(HelpDoorBtn);

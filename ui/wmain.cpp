@@ -93,7 +93,7 @@ void TMainWin::BuildControls() {
   // Display only, but reachable by Tab so that its lines can be read out and scrolled.
   ui->DevListBox->setFocusPolicy(Qt::TabFocus);
 
-  pages = new TConfigPages(*this, edits_.table, edits_.doors, edits_.lift, ui->PagesPlace);
+  pages = new TConfigPages(edits_.table, edits_.doors, edits_.lift, ui->PagesPlace);
   pages->setObjectName(QStringLiteral("CtrlTypeSet"));
   pages->setGeometry(0, 0, ui->PagesPlace->width(), ui->PagesPlace->height());
 }
@@ -108,6 +108,10 @@ void TMainWin::ConnectHandlers() {
   connect(ui->DelLostBtn, &QPushButton::clicked, this, &TMainWin::DelLostBtnClick);
   connect(ui->ReplaceBtn, &QPushButton::clicked, this, &TMainWin::ReplaceBtnClick);
   connect(ui->UpgrBtn, &QPushButton::clicked, this, &TMainWin::UpgrBtnClick);
+  connect(pages, &TConfigPages::writeRequested, this, &TMainWin::WriteConfig);
+  connect(pages, &TConfigPages::errorRaised, this, &TMainWin::ShowError);
+  connect(pages, &TConfigPages::helpRequested, this, &TMainWin::HelpDoorBtnClick);
+  connect(pages, &TConfigPages::reportRequested, this, &TMainWin::RapCfgBtnClick);
 
   // A click with the primary button selects (also on the row already selected), and so does a
   // change of row by the arrow keys, Home, End, Page Up and Page Down. A mouse press also
@@ -183,6 +187,7 @@ void TMainWin::Apply(const zav::core::CoreEvent& ev) {
   }
   if (ev.op == Op::Firmware) ui->ProgressBar->setVisible(false);
   devSet_ = ev.state->set;
+  pages->SetSelectedMode(SelectedMode());
   switch (ev.op) {
     case Op::Search:
       FillEthList();

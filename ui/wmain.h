@@ -14,7 +14,6 @@
 #include "core/controller_core.h"
 #include "core/core_state.h"
 #include "link/endpoint.h"
-#include "ui/pages_host.h"
 
 class QMessageBox;
 class QTimer;
@@ -25,7 +24,7 @@ namespace Ui {
 class TMainWin;
 }
 
-class TMainWin : public QWidget, public PagesHost {
+class TMainWin : public QWidget {
   Q_OBJECT
  public:
   // Starts the core over udp and clock, builds the window and asks for the first network
@@ -35,12 +34,13 @@ class TMainWin : public QWidget, public PagesHost {
   TMainWin(const TMainWin&) = delete;
   TMainWin& operator=(const TMainWin&) = delete;
 
-  // PagesHost
-  int SelectedMode() const override;
-  void WriteConfig(int kind) override;
-  void ShowError(const QString& text) override;
-  void HelpDoorBtnClick() override;
-  void RapCfgBtnClick() override;
+  // What the pages ask for.
+  // "Zapisz": writes the configuration as it stands now, edits included, to the selected
+  // controller (kind 1 door controller, 2 lift); the window reports what the write reaches.
+  void WriteConfig(int kind);
+  void ShowError(const QString& text);
+  void HelpDoorBtnClick();
+  void RapCfgBtnClick();
 
   // Start-up and shutdown.
   void FormCreate();
@@ -96,6 +96,8 @@ class TMainWin : public QWidget, public PagesHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The selected controller's mode byte, -1 when none is selected.
+  int SelectedMode() const;
   void BuildControls();
   void ConnectHandlers();
   void CentreOnDesktop();

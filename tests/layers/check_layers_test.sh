@@ -30,4 +30,19 @@ expect 0 core/a.cpp '#include "config/io_ref.h"'
 expect 0 config/a.cpp '#include "link/wire.h"'
 expect 0 sim/a.cpp '#include "link/wire.h"'
 expect 0 core/a.cpp '// #include "ui/wmain.h" is not an include'
+
+# A circle inside ui/; the same files without it.
+cycle() {
+  rm -rf "${tmp:?}"/*
+  mkdir -p "$tmp/ui"
+  printf '#include "ui/b.h"\n' >"$tmp/ui/a.h"
+  printf '#include "ui/c.h"\n' >"$tmp/ui/b.h"
+  printf '%s\n' "$1" >"$tmp/ui/c.h"
+  printf '#include "ui/a.h"\n#include "ui/c.h"\n' >"$tmp/ui/a.cpp"
+  "$check" "$tmp" 2>/dev/null
+}
+cycle '#include "ui/a.h"'
+[ $? -eq 1 ] || { echo "a circle a.h -> b.h -> c.h -> a.h passed" >&2; fail=1; }
+cycle '#include <QWidget>'
+[ $? -eq 0 ] || { echo "a chain without a circle was refused" >&2; fail=1; }
 exit $fail

@@ -165,7 +165,7 @@ TEST_F(PagesTest, ShowingValuesNeverChangesTheRecords) {
   pages->setCurrentWidget(pages->TabSheet1);
   pages->setCurrentWidget(pages->DoorSheet);
   pages->ShowPages();
-  Dev().mode = 0x82;
+  SetMode(0x82);
   pages->FillVisiblePage();
 
   for (int p = 0; p < 2; ++p) {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "link/link.h"
 #include "core/controller_ops.h"
+#include "link/link.h"
 #include "link/uerr.h"
 
 bool TestHost::Guarded(const std::function<void()>& steps) {
@@ -19,6 +19,14 @@ bool TestHost::Guarded(const std::function<void()>& steps) {
     errors.push_back(QString::fromUtf8(e.what()));
   }
   return false;
+}
+
+void TestHost::Attach(TConfigPages& pages) {
+  QObject::connect(&pages, &TConfigPages::writeRequested, [this](int kind) { WriteConfig(kind); });
+  QObject::connect(&pages, &TConfigPages::errorRaised,
+                   [this](const QString& text) { errors.push_back(text); });
+  QObject::connect(&pages, &TConfigPages::helpRequested, [this] { ++helpClicks; });
+  QObject::connect(&pages, &TConfigPages::reportRequested, [this] { ++reportClicks; });
 }
 
 int TestHost::SelectedMode() const {
@@ -90,7 +98,8 @@ PagesTest::PagesTest() {
   host.table = &table;
   host.doors = &doors;
   host.lift = &lift;
-  pages = std::make_unique<TConfigPages>(host, table, doors, lift);
+  pages = std::make_unique<TConfigPages>(table, doors, lift);
+  host.Attach(*pages);
   pages->resize(716, 641);
   pages->show();
 
@@ -109,6 +118,11 @@ PagesTest::~PagesTest() {
   pages.reset();
   for (auto& d : host.set.devs) d.session = false;  // nothing to close on the scripted net
   zav::Link::Use(nullptr, nullptr);
+}
+
+void PagesTest::SetMode(std::uint8_t mode) {
+  Dev().mode = mode;
+  pages->SetSelectedMode(host.SelectedMode());
 }
 
 void PagesTest::LoadDoors(int passages, std::uint8_t mode, bool skipPassage1) {
@@ -134,7 +148,7 @@ void PagesTest::LoadDoors(int passages, std::uint8_t mode, bool skipPassage1) {
     ASSERT_TRUE(host.set.Add(kCtlId, 0x0A000005, mode));
   }
   host.set.selected = 0;
-  Dev().mode = mode;
+  SetMode(mode);
   Dev().available = true;
   Dev().session = true;
   std::memcpy(Dev().key, ctl.key, 16);
@@ -156,7 +170,7 @@ void PagesTest::LoadLift(std::uint8_t mode) {
     ASSERT_TRUE(host.set.Add(kCtlId, 0x0A000005, mode));
   }
   host.set.selected = 0;
-  Dev().mode = mode;
+  SetMode(mode);
   Dev().available = true;
   Dev().session = true;
   std::memcpy(Dev().key, ctl.key, 16);

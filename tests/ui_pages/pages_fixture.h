@@ -19,15 +19,14 @@
 #include "tests/ui_pages/fake_door.h"
 #include "ui/config_pages.h"
 
-// The host the pages live in, without a window: the write runs here and now, through the
-// same write the controller core runs.
-class TestHost : public PagesHost {
+// What the window does with the pages' signals, without a window: the write runs here and
+// now, through the same write the controller core runs.
+class TestHost {
  public:
-  int SelectedMode() const override;
-  void WriteConfig(int kind) override;
-  void ShowError(const QString& text) override { errors.push_back(text); }
-  void HelpDoorBtnClick() override { ++helpClicks; }
-  void RapCfgBtnClick() override { ++reportClicks; }
+  // Connects the pages' signals to the members below.
+  void Attach(TConfigPages& pages);
+  int SelectedMode() const;
+  void WriteConfig(int kind);
   bool Guarded(const std::function<void()>& steps);
 
   zav::UdpDevSet set;
@@ -74,6 +73,8 @@ class PagesTest : public ::testing::Test {
   void LoadLift(std::uint8_t mode = 0x83);
 
   zav::UdpDev& Dev() { return host.set.devs[0]; }
+  // The selected controller's mode changes, and the pages are told as the window tells them.
+  void SetMode(std::uint8_t mode);
   static QStringList Items(const QComboBox* sel);
   static std::vector<zav::IoRef> Refs(const QComboBox* sel);
   // Picks the item carrying ref as the user would; false when it is not offered.

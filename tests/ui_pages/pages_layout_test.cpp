@@ -143,7 +143,7 @@ TEST_F(PagesTest, TestingGroupsFollowTheMode) {
            pages->FullTimCb, pages->RygTimsLb, pages->TypeLb})
     EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
   EXPECT_TRUE(pages->DoorNameEd->isEnabled());
-  Dev().mode = 0x83;
+  SetMode(0x83);
   pages->FillPassagePage();
   EXPECT_TRUE(pages->DTstGrpBox->isEnabled());
   EXPECT_TRUE(pages->RygTimEd->isEnabled());

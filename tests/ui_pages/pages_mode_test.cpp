@@ -18,7 +18,7 @@ TEST_F(PagesTest, TimeBeingTypedIsDroppedWhenTheModeLeavesInstalacja) {
   pages->RygTimEd->setModified(true);
   pages->OpenTimEd->setText("1");
   pages->OpenTimEd->setModified(true);
-  Dev().mode = 0x82;
+  SetMode(0x82);
   pages->FillVisiblePage();
   emit pages->RygTimEd->editingFinished();  // the focus leaves the now disabled edit
   EXPECT_FALSE(pages->RygTimEd->isEnabled());
@@ -31,7 +31,7 @@ TEST_F(PagesTest, TimeBeingTypedIsDroppedWhenTheModeLeavesInstalacja) {
   EXPECT_EQ(pages->RygTimEd->text(), "5");
 
   // Back in "Instalacja" a time typed and left is stored as before.
-  Dev().mode = 0x83;
+  SetMode(0x83);
   pages->FillVisiblePage();
   Leave(pages->RygTimEd, "4");
   EXPECT_EQ(doors.passages[0].params.boltTime, 8);
@@ -41,13 +41,13 @@ TEST_F(PagesTest, LiftTimeBeingTypedIsDroppedWhenTheModeLeavesInstalacja) {
   LoadLift();
   pages->LiftTimEd->setText("20");
   pages->LiftTimEd->setModified(true);
-  Dev().mode = 0x82;
+  SetMode(0x82);
   pages->FillVisiblePage();
   emit pages->LiftTimEd->editingFinished();
   EXPECT_FALSE(pages->LTstGrpBox->isEnabled());
   EXPECT_EQ(pages->LiftTimEd->text(), "3");
   EXPECT_EQ(lift.params.unlockTime, 6);
-  Dev().mode = 0x83;
+  SetMode(0x83);
   pages->FillVisiblePage();
   EXPECT_EQ(pages->LiftTimEd->text(), "3");
 }

@@ -9,22 +9,7 @@
 #include "config/bus_device_table.h"
 #include "config/lift_config.h"
 #include "config/passage_config.h"
-#include "link/udpdevset.h"
 #include "ui/config_pages.h"
-
-namespace {
-class BenchHost : public PagesHost {
- public:
-  int SelectedMode() const override {
-    return set.selected >= 0 && set.selected < set.count ? set.devs[0].mode : -1;
-  }
-  void WriteConfig(int) override {}
-  void ShowError(const QString&) override {}
-  void HelpDoorBtnClick() override {}
-  void RapCfgBtnClick() override {}
-  zav::UdpDevSet set;
-};
-}  // namespace
 
 int main(int argc, char** argv) {
   // Test discovery runs the binary without the ctest environment, and no display is needed.
@@ -48,8 +33,7 @@ int main(int argc, char** argv) {
     for (auto& r : p.inputs) r = zav::kNone;
     for (auto& r : p.readers) r = zav::kNone;
   }
-  BenchHost host;
-  TConfigPages pages(host, table, doors, lift);
+  TConfigPages pages(table, doors, lift);
   pages.resize(716, 641);
   pages.show();
   pages.ShowPages();
