@@ -15,11 +15,9 @@
 #include "config/time_text.h"
 #include "ui/io_selector_model.h"
 
-static_assert(zav::kMaxFreePoints == 2560);
-
 TConfigPages::TConfigPages(zav::BusDeviceTable& table, zav::PassageConfig& doors,
                            zav::LiftConfig& lift, QWidget* parent)
-    : QTabWidget(parent), table_(table), doors_(doors), lift_(lift) {
+    : QTabWidget(parent), table_(table), doors_(doors), lift_(lift), freePoints_(table) {
   setObjectName("CtrlTypeSet");
   BuildControllerPage();
   BuildPassagePage();
@@ -81,44 +79,8 @@ void TConfigPages::NameRow(PageRow& row, const QString& group) {
 }
 
 void TConfigPages::FillRow(PageRow& row, std::uint16_t current, int filter, std::uint16_t sameAs) {
+  freePoints_.Fill(*row.model, current, filter, sameAs);
   const auto kind = static_cast<zav::PointKind>(row.model->Kind());
-  // The rows of a page differ only in their binding and filter: the free points of a kind are
-  // listed once per page fill (the table does not change during one), and each row's choice
-  // list is made from them as ChoiceList makes it.
-  const auto k = static_cast<std::size_t>(row.model->Kind());
-  if (!(freeKinds_ & (1u << k))) {
-    const int n = zav::FreePoints(table_, kind, listing_.data());
-    if (n != freeCount_[k] ||
-        !std::equal(listing_.begin(), listing_.begin() + n, freePoints_[k].begin())) {
-      std::copy_n(listing_.begin(), n, freePoints_[k].begin());
-      freeCount_[k] = n;
-      ++freeVersion_[k];
-    }
-    freeKinds_ |= 1u << k;
-  }
-  const auto f = static_cast<zav::ChoiceFilter>(filter);
-  const int wanted = f == zav::ChoiceFilter::DeviceZero ? 0 : zav::RefDevice(sameAs);
-  // Everything the items below are made from besides the device names, which the model
-  // checks itself.
-  const std::uint64_t inputs =
-      (std::uint64_t{freeVersion_[k]} << 32) | (std::uint64_t{current} << 16) |
-      (static_cast<std::uint64_t>(filter & 0xFF) << 8) | static_cast<std::uint64_t>(wanted & 0xFF);
-  row.model->Refill(
-      [&](std::uint16_t* out) {
-        int n = 0;
-        if (current != zav::kNone) out[n++] = current;
-        out[n++] = zav::kNone;
-        const std::uint16_t* free = freePoints_[k].data();
-        if (f == zav::ChoiceFilter::None) {
-          // Most rows take the whole free list: one block copy instead of a test per point.
-          std::copy_n(free, freeCount_[k], out + n);
-          return n + freeCount_[k];
-        }
-        for (int i = 0; i < freeCount_[k]; ++i)
-          if (zav::RefDevice(free[i]) == wanted) out[n++] = free[i];
-        return n;
-      },
-      inputs);
   row.sel->setCurrentIndex(0);
   if (row.cb && (kind == zav::PointKind::Output || kind == zav::PointKind::Input)) {
     row.cb->setEnabled(zav::NcEnabled(table_, kind, current));

@@ -3,12 +3,12 @@
 // help, report, an error to show) as signals; they call nothing of the window's.
 #pragma once
 
+#include <QString>
 #include <QTabWidget>
 #include <array>
 #include <cstdint>
-#include <functional>
 
-#include <QString>
+#include "ui/free_point_lists.h"
 
 class QCheckBox;
 class QComboBox;
@@ -184,13 +184,5 @@ class TConfigPages : public QTabWidget {
   zav::PassageConfig& doors_;
   zav::LiftConfig& lift_;
   int shownPassage_ = -1;  // the passage whose values the strip shows
-  // The free points of each zav::PointKind, listed once per page fill; bit k of freeKinds_
-  // says kind k is listed for the fill under way. freeVersion_ of a kind changes whenever a
-  // listing differs from the one before, so a row filled from the same version, binding and
-  // filter already has its items.
-  unsigned freeKinds_ = 0;
-  std::array<int, 4> freeCount_{};
-  std::array<std::array<std::uint16_t, 2560>, 4> freePoints_{};
-  std::array<std::uint32_t, 4> freeVersion_{};
-  std::array<std::uint16_t, 2560> listing_{};
+  FreePointLists freePoints_;
 };

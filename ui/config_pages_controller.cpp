@@ -69,7 +69,7 @@ void TConfigPages::FillControllerPage() {
   if (table_.passageCount == 0) return;
   const bool wasFilling = filling;
   filling = true;
-  freeKinds_ = 0;
+  freePoints_.NewFill();
   const zav::ControllerIoConfig& io = doors_.controllerIo;
   // The first two airlocks are wired to the controller itself.
   for (int i = 0; i < 8; ++i)

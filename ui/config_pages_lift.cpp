@@ -127,7 +127,7 @@ void TConfigPages::FillLiftPage() {
   if (table_.passageCount == 0 || table_.controllerKind != 2) return;
   const bool wasFilling = filling;
   filling = true;
-  freeKinds_ = 0;
+  freePoints_.NewFill();
   const bool installation = InstallationMode();
   for (QWidget* w : {static_cast<QWidget*>(LTstGrpBox), static_cast<QWidget*>(LiftTimLb),
                      static_cast<QWidget*>(LiftTimEd), static_cast<QWidget*>(LiftTimsLb)})

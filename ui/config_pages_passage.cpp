@@ -224,7 +224,7 @@ void TConfigPages::FillPassagePage() {
   if (p < 0 || p >= doors_.PassageCount()) return;
   const bool wasFilling = filling;
   filling = true;
-  freeKinds_ = 0;
+  freePoints_.NewFill();
   // A time being typed for this passage survives a refill by the poll; it is taken in when
   // the edit is left.
   const bool samePassage = p == shownPassage_;

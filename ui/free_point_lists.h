@@ -1,0 +1,36 @@
+// The free points of each zav::PointKind, for the selectors of a page. The rows of a page differ
+// only in their binding and filter, and the table does not change during one fill: so the free
+// points of a kind are listed once per fill, and each row's choice list is made from them as
+// zav::ChoiceList makes it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+class IoSelectorModel;
+namespace zav {
+class BusDeviceTable;
+}
+
+class FreePointLists {
+ public:
+  explicit FreePointLists(const zav::BusDeviceTable& table) : table_(table) {}
+
+  // A page fill begins: each kind is listed again at its first use.
+  void NewFill() { listedKinds_ = 0; }
+  // Sets model's items to the choice list of current: current, "  -----" and the free points
+  // of the model's kind that pass filter (a zav::ChoiceFilter value; sameAs is the binding
+  // whose device SameDevice keeps). A model refilled from the same listing, binding and filter
+  // keeps its items untouched.
+  void Fill(IoSelectorModel& model, std::uint16_t current, int filter, std::uint16_t sameAs);
+
+ private:
+  const zav::BusDeviceTable& table_;
+  // Bit k: kind k is listed for the fill under way. version_ of a kind changes whenever a
+  // listing differs from the one before.
+  unsigned listedKinds_ = 0;
+  std::array<int, 4> count_{};
+  std::array<std::array<std::uint16_t, 2560>, 4> points_{};
+  std::array<std::uint32_t, 4> version_{};
+  std::array<std::uint16_t, 2560> listing_{};
+};
