@@ -240,7 +240,8 @@ int RunLoad(int runs) {
     std::fprintf(stderr, "load: no controller found\n");
     return 1;
   }
-  const zav::UdpDev& dev = win.Core().State()->set.devs[0];
+  // A copy: the state it comes from is dropped when the core publishes the next one.
+  const zav::UdpDev dev = win.Core().State()->set.devs[0];
   const std::string addr = dev.IpText();
 
   BareLoop bare;

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -75,7 +76,8 @@ int RunTick(int ticks) {
     cpuMs.push_back(((w1 - w0) - (ep.cpuInside - inside0)) * 1e3 + windowMs.back());
   }
   int stillOpen = 0;
-  const zav::core::ControllerList& set = win.Core().State()->set;
+  const std::shared_ptr<const zav::core::CoreState> state = win.Core().State();
+  const zav::core::ControllerList& set = state->set;
   for (int i = 0; i < set.count; ++i) stillOpen += set.devs[i].session;
 
   std::printf("tick: CPU ms per tick (worker and window / the window's thread alone):");
