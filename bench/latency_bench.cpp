@@ -149,7 +149,7 @@ int RunLatency(const char* simControl) {
   win.Timer().stop();
   win.show();
   win.Settle(30000);
-  if (win.devSet.count < 1 || win.table.count != 116) {
+  if (win.Controllers().count < 1 || win.Edited().table.count != 116) {
     std::fprintf(stderr, "latency: the 16-passage controller was not loaded\n");
     return 1;
   }
@@ -183,7 +183,7 @@ int RunLatency(const char* simControl) {
     const bool selEnded = LoopUntil([&] { return win.Core().Idle(); }, 180000, t1);
     const double selS = static_cast<double>(t1 - t0) / 1e9;
     probe.sink = nullptr;
-    const bool loaded = win.table.count == 116 && win.doors.complete;
+    const bool loaded = win.Edited().table.count == 116 && win.Edited().doors.complete;
     // (ii) the window's own timer, 20 ticks
     probe.sink = &tick;
     ticks = 0;

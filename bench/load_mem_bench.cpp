@@ -61,8 +61,8 @@ int RunLoadMem(int runs) {
     workerMs.push_back((w1 - w0 - (ep.cpuInside - inside0)) * 1e3);
     paintMs.push_back(tally.totalMs);
     sends = ep.sends - sends0;
-    if (win.table.count != 116 || !win.doors.complete) {
-      std::fprintf(stderr, "loadmem: the selection left %d bus devices\n", win.table.count);
+    if (win.Edited().table.count != 116 || !win.Edited().doors.complete) {
+      std::fprintf(stderr, "loadmem: the selection left %d bus devices\n", win.Edited().table.count);
       return 1;
     }
     if (r == runs - 1) last = tally;
