@@ -213,3 +213,12 @@ void TConfigPages::WriteSelected(int kind, const char* wrongKindText, bool compl
   }
   emit writeRequested(kind);
 }
+
+QPushButton* TConfigPages::NewBackupButton(const char* name, const char* caption, QWidget* page) {
+  auto* button = new QPushButton(QString::fromUtf8(caption), page);
+  button->setObjectName(QString::fromLatin1(name));
+  QString access = button->text();
+  access.remove(QChar(0x2026));  // the screen reader says the name, not the dots
+  button->setAccessibleName(access);
+  return button;
+}

@@ -134,6 +134,8 @@ class TConfigPages : public QTabWidget {
   QPushButton* WrDCfgBtn = nullptr;
   QPushButton* HelpDoorBtn = nullptr;
   QPushButton* RapCfgBtn = nullptr;
+  QPushButton* KopiaBtn = nullptr;
+  QPushButton* PrzywrocBtn = nullptr;
 
   // "Winda".
   QLabel* LiftNameLb = nullptr;
@@ -143,6 +145,8 @@ class TConfigPages : public QTabWidget {
   QLineEdit* LiftTimEd = nullptr;
   QLabel* LiftTimsLb = nullptr;
   QPushButton* WrLCfgBtn = nullptr;
+  QPushButton* KopiaLBtn = nullptr;
+  QPushButton* PrzywrocLBtn = nullptr;
 
  signals:
   // "Zapisz" with a configuration of the right kind, read whole: the window writes the
@@ -153,8 +157,13 @@ class TConfigPages : public QTabWidget {
   // "Pomoc" on the passage page and "Raport".
   void helpRequested();
   void reportRequested();
+  // "Kopia…" and "Przywróć…" (passage and lift pages).
+  void backupRequested();
+  void restoreRequested();
 
  private:
+  // "Kopia…" and "Przywróć…": a button of the page's button column.
+  static QPushButton* NewBackupButton(const char* name, const char* caption, QWidget* page);
   // The write both "Zapisz" buttons share: refuses a configuration of another kind or one that
   // was not read whole, then asks the window for the write.
   void WriteSelected(int kind, const char* wrongKindText, bool complete);

@@ -117,6 +117,12 @@ void TConfigPages::BuildLiftPage() {
   WrLCfgBtn = new QPushButton(QStringLiteral("Zapisz"), LiftSheet);
   WrLCfgBtn->setObjectName("WrLCfgBtn");
   connect(WrLCfgBtn, &QPushButton::clicked, this, [this] { WrLCfgBtnClick(); });
+  KopiaLBtn = NewBackupButton("KopiaLBtn", "Kopia…", LiftSheet);
+  connect(KopiaLBtn, &QPushButton::clicked, this, &TConfigPages::backupRequested);
+  PrzywrocLBtn = NewBackupButton("PrzywrocLBtn", "Przywróć…", LiftSheet);
+  connect(PrzywrocLBtn, &QPushButton::clicked, this, &TConfigPages::restoreRequested);
+  buttons->addWidget(KopiaLBtn);
+  buttons->addWidget(PrzywrocLBtn);
   buttons->addWidget(WrLCfgBtn);
   page->addLayout(buttons);
   page->addStretch(1);

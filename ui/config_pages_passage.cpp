@@ -210,10 +210,16 @@ void TConfigPages::BuildPassagePage() {
   RapCfgBtn = new QPushButton(QStringLiteral("Raport"), DoorSheet);
   RapCfgBtn->setObjectName("RapCfgBtn");
   connect(RapCfgBtn, &QPushButton::clicked, this, &TConfigPages::reportRequested);
+  KopiaBtn = NewBackupButton("KopiaBtn", "Kopia…", DoorSheet);
+  connect(KopiaBtn, &QPushButton::clicked, this, &TConfigPages::backupRequested);
+  PrzywrocBtn = NewBackupButton("PrzywrocBtn", "Przywróć…", DoorSheet);
+  connect(PrzywrocBtn, &QPushButton::clicked, this, &TConfigPages::restoreRequested);
   buttons->addSpacing(DoorTc->sizeHint().height());
   buttons->addWidget(WrDCfgBtn);
   buttons->addWidget(HelpDoorBtn);
   buttons->addWidget(RapCfgBtn);
+  buttons->addWidget(KopiaBtn);
+  buttons->addWidget(PrzywrocBtn);
   buttons->addStretch(1);
   addTab(DoorSheet, QStringLiteral("Przejścia"));
 }

@@ -112,6 +112,8 @@ void TMainWin::ConnectHandlers() {
   connect(pages, &TConfigPages::errorRaised, this, &TMainWin::ShowError);
   connect(pages, &TConfigPages::helpRequested, this, &TMainWin::HelpDoorBtnClick);
   connect(pages, &TConfigPages::reportRequested, this, &TMainWin::RapCfgBtnClick);
+  connect(pages, &TConfigPages::backupRequested, this, &TMainWin::KopiaBtnClick);
+  connect(pages, &TConfigPages::restoreRequested, this, &TMainWin::PrzywrocBtnClick);
 
   // A click with the primary button selects (also on the row already selected), and so does a
   // change of row by the arrow keys, Home, End, Page Up and Page Down. A mouse press also

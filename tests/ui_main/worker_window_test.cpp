@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <atomic>
@@ -17,6 +18,8 @@
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_main/sim_net.h"
 #include "tests/ui_main/window_rig.h"
+#include "config/backup_file.h"
+#include "ui/backup_action.h"
 #include "ui/config_pages.h"
 #include "ui/wmain.h"
 
@@ -90,6 +93,7 @@ class WorkerWindowTest : public QObject {
   void closingDuringLoadGoesAtOnceAndClosesSessionsOnce();
   void oneBoxAtATimeWhileKeepAlivesContinue();
   void enterSpaceAndRightClickLoadNothing();
+  void kopiaThenPrzywrocWritesTheBackupAndReadsItBack();
 };
 
 void WorkerWindowTest::windowAnswersWhileSelectedControllerIsSilent() {
@@ -289,6 +293,62 @@ void WorkerWindowTest::enterSpaceAndRightClickLoadNothing() {
   rig.Settle();
   QCOMPARE(b.Count('D'), 1);
   QCOMPARE(w.Core().State()->set.selected, 1);
+}
+
+// "Kopia…" keeps the configuration as read; "Przywróć…" shows what it would change, writes it
+// with the write sequence and reports the read-back.
+void WorkerWindowTest::kopiaThenPrzywrocWritesTheBackupAndReadsItBack() {
+  GatedRig rig;
+  SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
+  rig.Start();
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("k.zavcfg"));
+  BackupUi& ui = BackupUiServices();
+  QString suggested;
+  ui.saveFileName = [&](QWidget*, const QString& name) {
+    suggested = name;
+    return path;
+  };
+  ui.openFileName = [&](QWidget*) { return path; };
+  QStringList questions;
+  bool answer = false;
+  ui.confirm = [&](QWidget*, const QString& text) {
+    questions << text;
+    return answer;
+  };
+  auto* pages = rig.W<TConfigPages>("CtrlTypeSet");
+  pages->KopiaBtn->click();
+  QCOMPARE(suggested, QStringLiteral("K105_00066.zavcfg"));
+  const zav::Backup saved = zav::ReadBackupFile(path.toStdString());
+  QCOMPARE(saved.id, c.id);
+  QCOMPARE(saved.blocks.size(), std::size_t{3});  // the controller block and both passages
+
+  // Answered "Nie": nothing is written.
+  pages->PrzywrocBtn->click();
+  rig.Settle();
+  QCOMPARE(questions.size(), 1);
+  QVERIFY(questions[0].contains(QStringLiteral("Kopia nie różni się")));
+  QCOMPARE(c.Count('c'), 0);
+
+  answer = true;
+  pages->PrzywrocBtn->click();
+  rig.Settle();
+  QCOMPARE(c.Count('c'), 3);
+  QCOMPARE(c.Count('C'), 6);  // read back after the write
+  QCOMPARE(rig.boxes.texts.size(), 1);
+  QVERIFY(rig.boxes.texts[0].contains(QStringLiteral("jest zgodna z kopią")));
+
+  // A file that is not a backup is named in the error box; nothing is written.
+  QFile bad(path);
+  QVERIFY(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  bad.write("{\"format\": \"zavconfig-backup\", \"version\": 7}");
+  bad.close();
+  pages->PrzywrocBtn->click();
+  rig.Settle();
+  QCOMPARE(rig.boxes.texts.size(), 2);
+  QVERIFY(rig.boxes.texts[1].startsWith(QStringLiteral("Nie można odczytać kopii konfiguracji")));
+  QCOMPARE(c.Count('c'), 3);
+  QCOMPARE(questions.size(), 2);
 }
 
 QTEST_MAIN(WorkerWindowTest)
