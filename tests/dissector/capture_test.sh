@@ -65,7 +65,15 @@ grep -q listening "$work/tcpdump.err" || { cat "$work/tcpdump.err"; exit 1; }
 
 "$netns" exec "$net" tool1 "$traffic" "$DOOR" "$LIFT" "$PASSAGE_NAME" >"$work/traffic.out"
 passages=$(awk '/^passages/ { print $2 }' "$work/traffic.out")
-sleep 0.2
+# tcpdump writes every packet as it takes it (-U); on a busy machine it may still be behind, and
+# what it has not taken when stopped is lost. Stop it once the file has not grown for a second.
+last=-1 still=0
+for _ in $(seq 150); do
+  size=$(stat -c %s "$work/site.pcap" 2>/dev/null || echo 0)
+  if [ "$size" = "$last" ]; then still=$((still + 1)); else still=0; last=$size; fi
+  [ "$still" -ge 10 ] && break
+  sleep 0.1
+done
 kill -INT "$dump_pid"
 wait "$dump_pid" || true
 dump_pid=
