@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bare_loop.h"
 #include "bench/bench_support.h"
 #include "bench/bench_window.h"
 #include "bench/paint_tally.h"
@@ -57,60 +58,6 @@ void Settle() {
   QApplication::processEvents();
 }
 
-// ---- the bare socket loop -----------------------------------------------------------------
-
-class BareLoop {
- public:
-  BareLoop() {
-    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~BareLoop() {
-    if (fd_ >= 0) close(fd_);
-  }
-  BareLoop(const BareLoop&) = delete;
-  BareLoop& operator=(const BareLoop&) = delete;
-  bool ok() const { return fd_ >= 0; }
-
-  // One request and its reply; returns the reply's length, -1 after 300 ms of nothing.
-  int RoundTrip(const std::string& to, const std::vector<std::uint8_t>& req, std::uint8_t* reply) {
-    sockaddr_in d{};
-    d.sin_family = AF_INET;
-    d.sin_port = htons(zav::kPort);
-    inet_pton(AF_INET, to.c_str(), &d.sin_addr);
-    const std::uint64_t t0 = MonoNs();
-    if (sendto(fd_, req.data(), req.size(), 0, reinterpret_cast<sockaddr*>(&d), sizeof d) < 0)
-      return -1;
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, 300) <= 0) return -1;
-    const int n = static_cast<int>(recv(fd_, reply, zav::kRecvBuffer, 0));
-    socketNs += MonoNs() - t0;
-    return n;
-  }
-
-  // Wall time inside sendto, poll and recv.
-  std::uint64_t socketNs = 0;
-
-  std::vector<int> Replay(const std::vector<Exchange>& log) {
-    return replayer_.Replay(log, [this](const std::string& to, const std::vector<std::uint8_t>& req,
-                                        std::uint8_t* reply) { return RoundTrip(to, req, reply); });
-  }
-
-  // Ends the loop's session, so the tool can open its own again.
-  void CloseSession(zav::DeviceId id, const std::string& to) {
-    std::uint8_t reply[zav::kRecvBuffer];
-    RoundTrip(to, replayer_.CloseRequest(id), reply);
-  }
-
- private:
-  int fd_ = -1;
-  Replayer replayer_;
-};
 }  // namespace
 
 // ---- start-up ------------------------------------------------------------------------------

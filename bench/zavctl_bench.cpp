@@ -3,17 +3,13 @@
 // what "zavctl backup" does once the controller is found: read the table and every block, build
 // the file and write it. The flush of the file to the disk is the disk's time, as the waits are
 // the network's; the bare loop has no file, so it is measured apart and printed beside.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench/bare_loop.h"
 #include "bench/bench_support.h"
 #include "config/backup_file.h"
 #include "link/link.h"
@@ -28,50 +24,6 @@ using namespace zav::bench;
 double Ms(std::uint64_t ns) {
   return static_cast<double>(ns) / 1e6;
 }
-
-// Sends each request from its own socket and waits for one reply, nothing else.
-class BareLoop {
- public:
-  BareLoop() {
-    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~BareLoop() {
-    if (fd_ >= 0) close(fd_);
-  }
-  BareLoop(const BareLoop&) = delete;
-  BareLoop& operator=(const BareLoop&) = delete;
-  bool ok() const { return fd_ >= 0; }
-
-  int RoundTrip(const std::string& to, const std::vector<std::uint8_t>& req, std::uint8_t* reply) {
-    sockaddr_in d{};
-    d.sin_family = AF_INET;
-    d.sin_port = htons(zav::kPort);
-    inet_pton(AF_INET, to.c_str(), &d.sin_addr);
-    if (sendto(fd_, req.data(), req.size(), 0, reinterpret_cast<sockaddr*>(&d), sizeof d) < 0)
-      return -1;
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, 300) <= 0) return -1;
-    return static_cast<int>(recv(fd_, reply, zav::kRecvBuffer, 0));
-  }
-  std::vector<int> Replay(const std::vector<Exchange>& log) {
-    return replayer_.Replay(log, [this](const std::string& to, const std::vector<std::uint8_t>& r,
-                                        std::uint8_t* reply) { return RoundTrip(to, r, reply); });
-  }
-  void CloseSession(zav::DeviceId id, const std::string& to) {
-    std::uint8_t reply[zav::kRecvBuffer];
-    RoundTrip(to, replayer_.CloseRequest(id), reply);
-  }
-
- private:
-  int fd_ = -1;
-  Replayer replayer_;
-};
 
 }  // namespace
 
