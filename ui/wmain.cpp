@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 #include "core/controller_ops.h"
 #include "ui/config_pages.h"
@@ -295,7 +296,7 @@ bool TMainWin::Settle(int timeoutMs, bool boxesClosed) {
   for (;;) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const bool boxOpen = errorBox_ != nullptr && errorBox_->isVisible();
-    const bool boxesDone = !boxesClosed || (!boxOpen && pendingErrors_.isEmpty());
+    const bool boxesDone = !boxesClosed || (!boxOpen && pendingBoxes_.isEmpty());
     if (core_->Idle() && !eventsPosted_.load() && boxesDone) {
       UpdateBusy();
       return true;
@@ -318,11 +319,17 @@ void TMainWin::WriteConfig(int kind) {
 }
 
 void TMainWin::ShowError(const QString& text) {
-  // One box at a time. An error that comes while it is open waits, and is shown once after the
+  ShowBox(text);
+}
+
+void TMainWin::ShowBox(const QString& text, const QString& noticeTitle) {
+  // One box at a time. A box that comes while one is open waits, and is shown once after the
   // box closes unless it says what the box said; the poll goes on meanwhile. The same box is
-  // shown again for each error: under X11 each new top-level window keeps memory for good.
+  // shown again for each: under X11 each new top-level window keeps memory for good.
   if (errorBox_ != nullptr && errorBox_->isVisible()) {
-    if (text != shownError_ && !pendingErrors_.contains(text)) pendingErrors_ << text;
+    const bool queued = std::any_of(pendingBoxes_.begin(), pendingBoxes_.end(),
+                                    [&](const PendingBox& b) { return b.text == text; });
+    if (text != shownError_ && !queued) pendingBoxes_.push_back({text, noticeTitle});
     return;
   }
   if (errorBox_ == nullptr) {
@@ -332,6 +339,9 @@ void TMainWin::ShowError(const QString& text) {
       QTimer::singleShot(0, this, [this] { ShowNextError(); });
     });
   }
+  const bool notice = !noticeTitle.isEmpty();
+  errorBox_->setIcon(notice ? QMessageBox::Information : QMessageBox::Critical);
+  errorBox_->setWindowTitle(notice ? noticeTitle : QStringLiteral("Error"));
   shownError_ = text;
   errorBox_->setText(text);
   errorBox_->open();
@@ -339,10 +349,10 @@ void TMainWin::ShowError(const QString& text) {
 
 void TMainWin::ShowNextError() {
   if (errorBox_ != nullptr && errorBox_->isVisible()) return;
-  while (!pendingErrors_.isEmpty()) {
-    const QString next = pendingErrors_.takeFirst();
-    if (next == shownError_) continue;
-    ShowError(next);
+  while (!pendingBoxes_.isEmpty()) {
+    const PendingBox next = pendingBoxes_.takeFirst();
+    if (next.text == shownError_) continue;
+    ShowBox(next.text, next.noticeTitle);
     return;
   }
 }

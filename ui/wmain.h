@@ -115,6 +115,9 @@ class TMainWin : public QWidget {
   // The pages and the device panel's buttons wait while a selection is under way.
   void UpdateBusy();
   void BusyDelayPassed();
+  // Shows a box: an error, or with noticeTitle an information box of that title. One box is
+  // on screen at a time; see ShowError.
+  void ShowBox(const QString& text, const QString& noticeTitle = QString());
   void ShowNextError();
   void ShowRestoreResult(const zav::core::CoreEvent& ev);
 
@@ -132,7 +135,11 @@ class TMainWin : public QWidget {
   bool ethMouseDown = false;                // a mouse gesture on EthLstBox is in progress
   int askedRow_ = -1;                       // the row the user chose last
   QMessageBox* errorBox_ = nullptr;         // made at the first error, then shown again for each
-  QStringList pendingErrors_;               // errors that came while the box was open
+  struct PendingBox {
+    QString text;
+    QString noticeTitle;  // empty for an error
+  };
+  QList<PendingBox> pendingBoxes_;          // boxes that came while one was open
   QString shownError_;                      // the text of the box on screen
   ControllerListModel* ethRows_ = nullptr;  // the rows of EthLstBox
   DeviceListModel* devRows_ = nullptr;      // the rows of DevListBox

@@ -1,7 +1,5 @@
 // "Kopia…" and "Przywróć…" of the pages: the files are chosen and checked here, the restore's
 // write and read-back run in the core.
-#include <QMessageBox>
-
 #include "ui/backup_action.h"
 #include "ui/wmain.h"
 
@@ -21,14 +19,10 @@ void TMainWin::PrzywrocBtnClick() {
 void TMainWin::ShowRestoreResult(const zav::core::CoreEvent& ev) {
   const QString text = RestoreResultText(ev);
   if (text.isEmpty()) return;
-  if (!ev.differences.empty()) {
+  // A read-back that differs is an error; one that matches is told in the same single box, so
+  // a poll error meanwhile waits for it instead of opening over it.
+  if (!ev.differences.empty())
     ShowError(text);
-    return;
-  }
-  auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Przywróć"), text,
-                              QMessageBox::Ok, this);
-  box->setObjectName(QStringLiteral("RestoreDoneBox"));
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setWindowModality(Qt::WindowModal);
-  box->open();
+  else
+    ShowBox(text, QStringLiteral("Przywróć"));
 }

@@ -94,6 +94,7 @@ class WorkerWindowTest : public QObject {
   void oneBoxAtATimeWhileKeepAlivesContinue();
   void enterSpaceAndRightClickLoadNothing();
   void kopiaThenPrzywrocWritesTheBackupAndReadsItBack();
+  void restoreNoticeAndAnErrorShowOneAfterTheOther();
 };
 
 void WorkerWindowTest::windowAnswersWhileSelectedControllerIsSilent() {
@@ -349,6 +350,36 @@ void WorkerWindowTest::kopiaThenPrzywrocWritesTheBackupAndReadsItBack() {
   QVERIFY(rig.boxes.texts[1].startsWith(QStringLiteral("Nie można odczytać kopii konfiguracji")));
   QCOMPARE(c.Count('c'), 3);
   QCOMPARE(questions.size(), 2);
+}
+
+// The read-back's notice is a box like the errors: an error that comes while it is open waits
+// for it instead of opening over it.
+void WorkerWindowTest::restoreNoticeAndAnErrorShowOneAfterTheOther() {
+  GatedRig rig;
+  rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
+  TMainWin& w = rig.Start();
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("k.zavcfg"));
+  BackupUi& ui = BackupUiServices();
+  ui.saveFileName = [&](QWidget*, const QString&) { return path; };
+  ui.openFileName = [&](QWidget*) { return path; };
+  ui.confirm = [](QWidget*, const QString&) { return true; };
+  rig.W<QPushButton>("KopiaBtn")->click();
+  int boxesAtOnce = 0;
+  rig.boxes.onBox = [&] {
+    if (rig.boxes.texts.size() != 1) return;
+    w.ShowError(QStringLiteral("Błąd w trakcie"));
+    QApplication::processEvents();
+    boxesAtOnce = rig.VisibleErrorBoxes();
+  };
+  rig.W<QPushButton>("PrzywrocBtn")->click();
+  rig.Settle();
+  QCOMPARE(boxesAtOnce, 1);
+  QCOMPARE(rig.boxes.texts.size(), 2);
+  QVERIFY(rig.boxes.texts[0].contains(QStringLiteral("jest zgodna z kopią")));
+  QCOMPARE(rig.boxes.titles[0], QStringLiteral("Przywróć"));
+  QCOMPARE(rig.boxes.texts[1], QStringLiteral("Błąd w trakcie"));
+  QCOMPARE(rig.boxes.titles[1], QStringLiteral("Error"));
 }
 
 QTEST_MAIN(WorkerWindowTest)
