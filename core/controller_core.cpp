@@ -126,7 +126,7 @@ void ControllerCore::Run(std::function<void(UdpDevSet&, LoadedConfig&)> step) {
 
 void ControllerCore::Enqueue(Request r) {
   {
-    const std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (!stopping_) {
       bool drop = false;
       if (r.op == Op::Tick) {
@@ -140,6 +140,8 @@ void ControllerCore::Enqueue(Request r) {
       }
       if (!drop) {
         queue_.push_back(std::move(r));
+        // Woken after the lock is let go, the worker does not wait for it again.
+        lock.unlock();
         wakeWorker_.notify_one();
         return;
       }
@@ -240,7 +242,7 @@ void ControllerCore::Execute(Request& r) {
     }
   });
   const bool searched = r.op == Op::Search && ev.error.empty();
-  Publish(std::move(ev));
+  Publish(std::move(ev), !searched);
   // The first search selects the first controller of the sorted set, as a click on it would.
   if (searched) SelectFirstIfNone();
 }
@@ -393,7 +395,7 @@ void ControllerCore::DoFirmware(std::FILE* file, CoreEvent& ev) {
   ev.total = ev.done;
 }
 
-void ControllerCore::Publish(CoreEvent ev) {
+void ControllerCore::Publish(CoreEvent ev, bool last) {
   auto state = std::make_shared<CoreState>();
   state->set.count = set_.count;
   state->set.selected = set_.selected;
@@ -406,6 +408,9 @@ void ControllerCore::Publish(CoreEvent ev) {
     const std::lock_guard lock(mutex_);
     state_ = std::move(state);
     events_.push_back(std::move(ev));
+    // The operation's last result marks the core idle before the front end is woken: the front
+    // end then sees the selection ended (and stops showing it as busy) when it takes the result.
+    if (last) running_ = false;
     wake = wake_;
   }
   if (wake) wake();

@@ -96,7 +96,9 @@ class ControllerCore {
   void DoRestore(const Request& r, CoreEvent& ev);
   // A selection inside another operation: the set gained its first controllers.
   void SelectFirstIfNone();
-  void Publish(CoreEvent ev);
+  // Makes the state and ev the front end's to take, and wakes it; last: the operation's final
+  // result, after which the worker touches neither the network nor the state.
+  void Publish(CoreEvent ev, bool last = false);
   void Progress(Op op, int done, int total);
   void CloseSessions() noexcept;
 

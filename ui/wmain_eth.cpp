@@ -66,8 +66,9 @@ void TMainWin::SelectEthDev() {
   const int row = rows.front().row();
   if (row < 0 || row >= devSet_.count) return;
   askedRow_ = row;
-  if (!busy_) ui->ProgressBar->setRange(0, 0);  // what an earlier read reached is not this one's
+  // The worker starts at once; the window's own steps follow while it waits on the network.
   core_->Select(row);
+  if (!busy_) ui->ProgressBar->setRange(0, 0);  // what an earlier read reached is not this one's
   UpdateBusy();
 }
 

@@ -123,6 +123,28 @@ TEST_F(CoreTest, TheLastSelectionWinsOverOnesNotStarted) {
   EXPECT_EQ(core->State()->set.selected, 2);
 }
 
+// The front end is woken with a selection's result when the selection has ended: it takes the
+// result and stops showing the selection as under way, with no later wake to do it.
+TEST_F(CoreTest, TheWakeWithASelectionsResultFindsTheSelectionEnded) {
+  net.Add(Ctl(305, 1), "10.0.0.2", 2);
+  net.Add(Ctl(305, 2), "10.0.0.3", 2);
+  Start();
+  std::mutex m;
+  std::vector<bool> selectingAtWake;
+  core->SetWake([&] {
+    const bool selecting = core->Selecting();
+    const std::lock_guard lock(m);
+    selectingAtWake.push_back(selecting);
+  });
+  core->Select(1);
+  Drain();
+  core->SetWake({});
+  ASSERT_EQ(Ops(), std::vector<Op>{Op::Select});
+  const std::lock_guard lock(m);
+  ASSERT_FALSE(selectingAtWake.empty());
+  EXPECT_FALSE(selectingAtWake.back());
+}
+
 TEST_F(CoreTest, WritesAreNeitherDroppedNorMergedAndCarryWhatWasAsked) {
   SimCtl& c = net.Add(Ctl(305, 66), "10.0.0.2", 3);
   Start();
