@@ -7,20 +7,59 @@
 #include "ui/io_selector_model.h"
 
 static_assert(zav::kMaxFreePoints == 2560);
+static_assert(zav::kMaxBusDevices == 128);
+
+bool FreePointLists::SourceChanged(std::size_t k) {
+  const auto kind = static_cast<zav::PointKind>(k);
+  const int n = std::clamp(table_.activeCount, 0, zav::kMaxBusDevices);
+  bool changed = n != sourceCount_[k];
+  sourceCount_[k] = n;
+  for (int j = 0; j < n; ++j) {
+    const int pos = table_.order[j];
+    const zav::BusDevice& d = table_.devices[static_cast<std::size_t>(pos)];
+    std::uint64_t points = 0, taken = 0;
+    switch (kind) {
+      case zav::PointKind::Output:
+        points = d.outputs;
+        taken = d.outputsTaken;
+        break;
+      case zav::PointKind::Input:
+        points = d.inputs;
+        taken = d.inputsTaken;
+        break;
+      case zav::PointKind::Reader:
+        points = d.readers;
+        taken = d.readersTaken;
+        break;
+      case zav::PointKind::OutputSet:
+        points = d.outputSets;
+        taken = d.outputSetsTaken;
+        break;
+    }
+    const std::uint64_t key =
+        (static_cast<std::uint64_t>(pos & 0xFF) << 48) | (points << 32) | taken;
+    auto& slot = source_[k][static_cast<std::size_t>(j)];
+    if (slot != key) {
+      slot = key;
+      changed = true;
+    }
+  }
+  return changed;
+}
 
 void FreePointLists::Fill(IoSelectorModel& model, std::uint16_t current, int filter,
                           std::uint16_t sameAs) {
   const auto kind = static_cast<zav::PointKind>(model.Kind());
   const auto k = static_cast<std::size_t>(model.Kind());
-  if (!(listedKinds_ & (1u << k))) {
+  if (!(listedKinds_ & (1u << k)) && SourceChanged(k)) {
     const int n = zav::FreePoints(table_, kind, listing_.data());
     if (n != count_[k] || !std::equal(listing_.begin(), listing_.begin() + n, points_[k].begin())) {
       std::copy_n(listing_.begin(), n, points_[k].begin());
       count_[k] = n;
       ++version_[k];
     }
-    listedKinds_ |= 1u << k;
   }
+  listedKinds_ |= 1u << k;
   const auto f = static_cast<zav::ChoiceFilter>(filter);
   const int wanted = f == zav::ChoiceFilter::DeviceZero ? 0 : zav::RefDevice(sameAs);
   // Everything the items below are made from besides the device names, which the model

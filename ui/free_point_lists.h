@@ -25,6 +25,11 @@ class FreePointLists {
   void Fill(IoSelectorModel& model, std::uint16_t current, int filter, std::uint16_t sameAs);
 
  private:
+  // True when what kind k is listed from (each listed device's position, point count and
+  // taken points) differs from the last listing's, which it then records. Far cheaper than
+  // listing the points: a refill by the poll or a reselection finds the table as it was.
+  bool SourceChanged(std::size_t k);
+
   const zav::BusDeviceTable& table_;
   // Bit k: kind k is listed for the fill under way. version_ of a kind changes whenever a
   // listing differs from the one before.
@@ -33,4 +38,6 @@ class FreePointLists {
   std::array<std::array<std::uint16_t, 2560>, 4> points_{};
   std::array<std::uint32_t, 4> version_{};
   std::array<std::uint16_t, 2560> listing_{};
+  std::array<int, 4> sourceCount_{-1, -1, -1, -1};
+  std::array<std::array<std::uint64_t, 128>, 4> source_{};
 };

@@ -13,6 +13,7 @@
 
 #include "config/io_ref.h"
 #include "tests/ui_pages/pages_fixture.h"
+#include "ui/free_point_lists.h"
 #include "ui/io_selector_model.h"
 
 using namespace pagetest;
@@ -158,6 +159,38 @@ TEST_F(SelectorModelTest, SameInputsSkipTheFillUnlessANameChanged) {
   Set(refs);
   refill(8);
   EXPECT_EQ(fills, 4);
+}
+
+// The free points are listed again only when the table they come from changed; every change
+// of what they are listed from (a point taken or given back, a device's point count, the
+// active devices) must reach the items.
+TEST_F(SelectorModelTest, FreePointsFollowEveryChangeOfTheTable) {
+  for (int i = 0; i < 4; ++i) {
+    table.devices[i].outputs = 2;
+    table.order[i] = static_cast<std::uint8_t>(i);
+  }
+  table.activeCount = 3;
+  FreePointLists lists(table);
+  auto fill = [&](zav::IoRef current) {
+    lists.NewFill();
+    lists.Fill(*model, current, static_cast<int>(zav::ChoiceFilter::None), N);
+  };
+  fill(N);
+  ExpectShows({N, 0x0000, 0x0001, 0x0100, 0x0101, 0x0200, 0x0201});
+  table.devices[1].outputsTaken = 0b01;
+  fill(0x0100);
+  ExpectShows({0x0100, N, 0x0000, 0x0001, 0x0101, 0x0200, 0x0201});
+  table.devices[1].outputsTaken = 0;
+  table.devices[2].outputs = 1;
+  fill(N);
+  ExpectShows({N, 0x0000, 0x0001, 0x0100, 0x0101, 0x0200});
+  table.activeCount = 4;
+  std::swap(table.order[0], table.order[3]);
+  fill(N);
+  ExpectShows({N, 0x0300, 0x0301, 0x0100, 0x0101, 0x0200, 0x0000, 0x0001});
+  table.activeCount = 1;
+  fill(N);
+  ExpectShows({N, 0x0300, 0x0301});
 }
 
 TEST_F(PagesTest, LoadingAgainSelectsTheFirstPassageAndKeepsTheTabTexts) {
