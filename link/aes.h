@@ -28,7 +28,13 @@ class AES : public Coder {
   std::int32_t Nk = 4;
   std::int32_t Nr = 10;
   std::uint32_t roundKeys[60] = {};
+  // The same round keys as bytes in cipher order, for the processor's AES instructions.
+  alignas(16) std::uint8_t roundKeyBytes[240] = {};
 };
+
+// Whether Encrypt uses the processor's AES instructions (where it has them); tests switch it
+// off to hold the table cipher to the same vectors. Returns the setting before.
+bool UseAesInstructions(bool on);
 
 // The only cipher the link instantiates.
 class AES128 : public AES {};

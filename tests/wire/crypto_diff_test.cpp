@@ -68,15 +68,20 @@ class OpenSslCmac {
 TEST(OpenSslDifferential, Aes128BlockEncrypt) {
   std::mt19937 rng(20240611);
   AES128 aes;
-  for (int i = 0; i < 3000; ++i) {
-    const Bytes key = Random(rng, 16);
-    const Bytes plain = Random(rng, 16);
-    aes.SetKey(key.data());
-    Bytes block = plain;
-    aes.Encrypt(block.data());
-    ASSERT_EQ(block, OpenSslEncrypt(key, plain)) << "case " << i;
-    aes.Decrypt(block.data());
-    ASSERT_EQ(block, plain) << "case " << i;
+  // With the processor's AES instructions where it has them, and with the tables.
+  for (const bool instructions : {true, false}) {
+    const bool before = UseAesInstructions(instructions);
+    for (int i = 0; i < 3000; ++i) {
+      const Bytes key = Random(rng, 16);
+      const Bytes plain = Random(rng, 16);
+      aes.SetKey(key.data());
+      Bytes block = plain;
+      aes.Encrypt(block.data());
+      ASSERT_EQ(block, OpenSslEncrypt(key, plain)) << "case " << i << " " << instructions;
+      aes.Decrypt(block.data());
+      ASSERT_EQ(block, plain) << "case " << i << " " << instructions;
+    }
+    UseAesInstructions(before);
   }
 }
 

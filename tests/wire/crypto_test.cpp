@@ -57,16 +57,21 @@ TEST(Aes, Fips197AppendixC) {
       {32, 8, 14, "8ea2b7ca516745bfeafc49904b496089"},
   };
   AES aes;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.keyLen);
-    aes.SetKey(Counting(c.keyLen).data(), c.keyLen);
-    EXPECT_EQ(aes.Nk, c.nk);
-    EXPECT_EQ(aes.Nr, c.nr);
-    Bytes block = plain;
-    aes.Encrypt(block.data());
-    EXPECT_EQ(block, Hex(c.cipher));
-    aes.Decrypt(block.data());
-    EXPECT_EQ(block, plain);
+  // With the processor's AES instructions where it has them, and with the tables.
+  for (const bool instructions : {true, false}) {
+    const bool before = UseAesInstructions(instructions);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.keyLen << (instructions ? " instructions" : " tables"));
+      aes.SetKey(Counting(c.keyLen).data(), c.keyLen);
+      EXPECT_EQ(aes.Nk, c.nk);
+      EXPECT_EQ(aes.Nr, c.nr);
+      Bytes block = plain;
+      aes.Encrypt(block.data());
+      EXPECT_EQ(block, Hex(c.cipher));
+      aes.Decrypt(block.data());
+      EXPECT_EQ(block, plain);
+    }
+    UseAesInstructions(before);
   }
 }
 
