@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+#include "ui/config_page.h"
 #include "ui/free_point_lists.h"
 
 class QCheckBox;
@@ -24,23 +25,6 @@ class BusDeviceTable;
 class PassageConfig;
 class LiftConfig;
 }  // namespace zav
-
-// One row of a page: caption, selector and (where the row has one) check box.
-struct PageRow {
-  QLabel* lb = nullptr;
-  QComboBox* sel = nullptr;
-  QCheckBox* cb = nullptr;
-  IoSelectorModel* model = nullptr;
-};
-
-// Error box texts of the write buttons.
-inline constexpr const char* kIncompleteText =
-    "Konfiguracja nie została w całości odczytana z wybranego kontrolera, więc nie zostanie "
-    "zapisana. Wybierz kontroler ponownie, aby odczytać jego konfigurację.";
-inline constexpr const char* kNotDoorText =
-    "Wybrany kontroler nie jest kontrolerem przejść: konfiguracja przejść nie zostanie zapisana.";
-inline constexpr const char* kNotLiftText =
-    "Wybrany kontroler nie jest kontrolerem windy: konfiguracja windy nie zostanie zapisana.";
 
 class TConfigPages : public QTabWidget {
   Q_OBJECT
