@@ -18,6 +18,7 @@
 #include "config/io_ref.h"
 #include "config/lift_config.h"
 #include "config/passage_config.h"
+#include "tests/support/page_probe.h"
 #include "ui/config_pages.h"
 
 namespace {
@@ -202,41 +203,42 @@ int RunRefill(int rounds) {
   pages.resize(716, 641);
   pages.show();
   pages.ShowPages();
+  const PageProbe probe(pages);
 
   // Passage page.
-  pages.setCurrentWidget(pages.DoorSheet);
+  pages.setCurrentWidget(probe.DoorSheet);
   Settle(pages);
-  const int p = pages.SelectedPassage();
+  const int p = probe.DoorTc->currentIndex();
   if (p < 0) {
     std::fprintf(stderr, "refill: the passage page shows no passage\n");
     return 1;
   }
   std::vector<QComboBox*> passageSels;
-  for (auto& r : pages.dOutRows) passageSels.push_back(r.sel);
-  for (auto& r : pages.dInRows) passageSels.push_back(r.sel);
-  for (auto& r : pages.dRdRows) passageSels.push_back(r.sel);
+  for (auto& r : probe.dOutRows) passageSels.push_back(r.sel);
+  for (auto& r : probe.dInRows) passageSels.push_back(r.sel);
+  for (auto& r : probe.dRdRows) passageSels.push_back(r.sel);
   std::printf("refill: %d bus devices, passage %d; items: Out0Sel %d, In0Sel %d, Rd0Sel %d\n",
-              table.count, p + 1, pages.dOutRows[0].sel->count(), pages.dInRows[0].sel->count(),
-              pages.dRdRows[0].sel->count());
+              table.count, p + 1, probe.dOutRows[0].sel->count(), probe.dInRows[0].sel->count(),
+              probe.dRdRows[0].sel->count());
   NaivePage naiveP(static_cast<int>(passageSels.size()));
   naiveP.resize(716, 641);
   naiveP.show();
   Figures fp = Measure(
-      rounds, pages, pages.dOutRows[0].sel, passageSels, naiveP, table,
+      rounds, pages, probe.dOutRows[0].sel, passageSels, naiveP, table,
       [&] { return PassageRows(doors.passages[p]); },
       [&](IoRef ref) { doors.SetOutput(p, 0, ref, false); });
 
   // Controller page.
-  pages.setCurrentWidget(pages.TabSheet1);
+  pages.setCurrentWidget(probe.TabSheet1);
   Settle(pages);
   std::vector<QComboBox*> ctlSels;
-  for (auto& r : pages.cOutRows) ctlSels.push_back(r.sel);
-  for (auto& r : pages.cInRows) ctlSels.push_back(r.sel);
+  for (auto& r : probe.cOutRows) ctlSels.push_back(r.sel);
+  for (auto& r : probe.cInRows) ctlSels.push_back(r.sel);
   NaivePage naiveC(static_cast<int>(ctlSels.size()));
   naiveC.resize(716, 641);
   naiveC.show();
   Figures fc = Measure(
-      rounds, pages, pages.cOutRows[2].sel, ctlSels, naiveC, table,
+      rounds, pages, probe.cOutRows[2].sel, ctlSels, naiveC, table,
       [&] { return ControllerRows(doors.controllerIo); },
       [&](IoRef ref) { doors.SetControllerOutput(2, ref, false); });
 

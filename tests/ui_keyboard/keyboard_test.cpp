@@ -128,7 +128,7 @@ void KeyboardTest::tabReachesEveryControlInReadingOrder() {
   Rig rig;
   rig.net.Add(Ctl(305, 66), "10.0.0.3", 3);
   TMainWin& w = rig.Start();
-  for (QWidget* page : {rig.Pages().DoorSheet, rig.Pages().TabSheet1}) {
+  for (QWidget* page : {rig.Probe().DoorSheet, rig.Probe().TabSheet1}) {
     rig.Pages().setCurrentWidget(page);
     auto* list = rig.W<QListView>("EthLstBox");
     const QList<QWidget*> ring = WalkTab(list);
@@ -196,40 +196,41 @@ void KeyboardTest::keyboardSwitchesPagesAndPassages() {
   rig.net.Add(Ctl(308, 66), "10.0.0.3", 3).header = 0x28;  // 8 passages
   TMainWin& w = rig.Start();
   TConfigPages& pages = rig.Pages();
+  PageProbe& probe = rig.Probe();
   QTabBar* pageTabs = pages.tabBar();
-  QCOMPARE(pages.currentWidget(), pages.DoorSheet);
+  QCOMPARE(pages.currentWidget(), probe.DoorSheet);
   const QStringList ring = Ids(WalkTab(rig.W<QListView>("EthLstBox")));
   QVERIFY2(ring.contains(pageTabs->objectName()), qPrintable(ring.join(' ')));
   QVERIFY(ring.contains("DoorTc"));
 
   pageTabs->setFocus(Qt::TabFocusReason);
   QTest::keyClick(pageTabs, Qt::Key_Left);
-  QCOMPARE(pages.currentWidget(), pages.TabSheet1);
+  QCOMPARE(pages.currentWidget(), probe.TabSheet1);
   // Filled on the switch: row 0 offers the controller's own outputs besides "  -----".
-  QVERIFY(pages.cOutRows[0].sel->count() > 1);
+  QVERIFY(probe.cOutRows[0].sel->count() > 1);
   // "Winda" is hidden for a door controller: Right goes back to "Przejścia" and stops there.
   QTest::keyClick(pageTabs, Qt::Key_Right);
-  QCOMPARE(pages.currentWidget(), pages.DoorSheet);
+  QCOMPARE(pages.currentWidget(), probe.DoorSheet);
   QTest::keyClick(pageTabs, Qt::Key_Right);
-  QCOMPARE(pages.currentWidget(), pages.DoorSheet);
+  QCOMPARE(pages.currentWidget(), probe.DoorSheet);
   // Ctrl+Tab inside a page also turns the pages.
-  pages.DoorNameEd->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(pages.DoorNameEd, Qt::Key_Tab, Qt::ControlModifier);
-  QCOMPARE(pages.currentWidget(), pages.TabSheet1);
-  pages.setCurrentWidget(pages.DoorSheet);
+  probe.DoorNameEd->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(probe.DoorNameEd, Qt::Key_Tab, Qt::ControlModifier);
+  QCOMPARE(pages.currentWidget(), probe.TabSheet1);
+  pages.setCurrentWidget(probe.DoorSheet);
 
   // Passage tabs: the arrows move the passage the strip edits.
-  pages.DoorNameEd->setFocus(Qt::TabFocusReason);
-  QTest::keyClicks(pages.DoorNameEd, "Brama A");
+  probe.DoorNameEd->setFocus(Qt::TabFocusReason);
+  QTest::keyClicks(probe.DoorNameEd, "Brama A");
   QCOMPARE(QString::fromStdString(w.Edited().doors.Name(0)), QStringLiteral("Brama A"));
-  pages.DoorTc->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(pages.DoorTc, Qt::Key_Right);
-  QCOMPARE(pages.DoorTc->currentIndex(), 1);
-  QCOMPARE(pages.DoorNameEd->text(), QString());
-  for (int i = 0; i < 8; ++i) QTest::keyClick(pages.DoorTc, Qt::Key_Right);
-  QCOMPARE(pages.DoorTc->currentIndex(), 7);
-  for (int i = 0; i < 7; ++i) QTest::keyClick(pages.DoorTc, Qt::Key_Left);
-  QCOMPARE(pages.DoorNameEd->text(), QStringLiteral("Brama A"));
+  probe.DoorTc->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(probe.DoorTc, Qt::Key_Right);
+  QCOMPARE(probe.DoorTc->currentIndex(), 1);
+  QCOMPARE(probe.DoorNameEd->text(), QString());
+  for (int i = 0; i < 8; ++i) QTest::keyClick(probe.DoorTc, Qt::Key_Right);
+  QCOMPARE(probe.DoorTc->currentIndex(), 7);
+  for (int i = 0; i < 7; ++i) QTest::keyClick(probe.DoorTc, Qt::Key_Left);
+  QCOMPARE(probe.DoorNameEd->text(), QStringLiteral("Brama A"));
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 
@@ -237,21 +238,21 @@ void KeyboardTest::timeTypedAndTabbedAwayIsStored() {
   Rig rig;
   rig.net.Add(Ctl(305, 66), "10.0.0.3", 3);
   TMainWin& w = rig.Start();
-  TConfigPages& pages = rig.Pages();
-  pages.RygTimEd->setFocus(Qt::TabFocusReason);
-  pages.RygTimEd->selectAll();
-  QTest::keyClicks(pages.RygTimEd, "2,5");
-  QTest::keyClick(pages.RygTimEd, Qt::Key_Tab);
-  QVERIFY(QApplication::focusWidget() != pages.RygTimEd);
+  PageProbe& probe = rig.Probe();
+  probe.RygTimEd->setFocus(Qt::TabFocusReason);
+  probe.RygTimEd->selectAll();
+  QTest::keyClicks(probe.RygTimEd, "2,5");
+  QTest::keyClick(probe.RygTimEd, Qt::Key_Tab);
+  QVERIFY(QApplication::focusWidget() != probe.RygTimEd);
   QCOMPARE(int{w.Edited().doors.passages[0].params.boltTime}, 5);
   // Shift+Tab back into the edit, a new value, then away to the passage tabs by Shift+Tab.
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
-  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(pages.RygTimEd));
-  pages.RygTimEd->selectAll();
-  QTest::keyClicks(pages.RygTimEd, "100");
-  pages.DoorTc->setFocus(Qt::TabFocusReason);
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(probe.RygTimEd));
+  probe.RygTimEd->selectAll();
+  QTest::keyClicks(probe.RygTimEd, "100");
+  probe.DoorTc->setFocus(Qt::TabFocusReason);
   QCOMPARE(int{w.Edited().doors.passages[0].params.boltTime}, 127);
-  QCOMPARE(pages.RygTimEd->text(), QStringLiteral("63,5"));
+  QCOMPARE(probe.RygTimEd->text(), QStringLiteral("63,5"));
 }
 
 // Whatever a screen reader can land on has a name to announce, on every page, shown or not.
@@ -287,13 +288,13 @@ void KeyboardTest::everyControlHasAnAccessibleName() {
                  tabNames.contains(QStringLiteral("Winda")),
              qPrintable(tabNames.join('|')));
     if (header == 0x22) {
-      QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(rig.Pages().DoorTc);
+      QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(rig.Probe().DoorTc);
       QStringList passages;
       for (int i = 0; i < strip->childCount(); ++i)
         if (strip->child(i)->role() == QAccessible::PageTab)
           passages << strip->child(i)->text(QAccessible::Name);
       QCOMPARE(passages, QStringList({"Przejście 1", "Przejście 2"}));
-      QCOMPARE(rig.Pages().DoorTc->tabText(1), QStringLiteral("2"));
+      QCOMPARE(rig.Probe().DoorTc->tabText(1), QStringLiteral("2"));
     }
     QCOMPARE(rig.boxes.texts, QStringList());
   }
@@ -307,7 +308,7 @@ void KeyboardTest::rowNamesFollowTheirCaptions() {
     Rig rig;
     rig.net.Add(Ctl(305, 66), "10.0.0.3", 3).header = header;
     rig.Start(false);
-    TConfigPages& p = rig.Pages();
+    PageProbe& p = rig.Probe();
     QCOMPARE(p.cOutRows[7].lb->text(),
              header == 0x30 ? QStringLiteral("Śluza 8:") : QStringLiteral("Ewakuacja:"));
     auto check = [&](auto& rows, const char* cbPrefix) {
@@ -359,10 +360,10 @@ void KeyboardTest::rowNamesFollowTheirCaptions() {
              QString::fromUtf8(e.name));
   }
   // Selectors without a caption of their own are announced with their group.
-  QCOMPARE(LabelledBy(rig.Pages().Sluza1Sel), QStringList{QStringLiteral(" Śluzy ")});
+  QCOMPARE(LabelledBy(rig.Probe().Sluza1Sel), QStringList{QStringLiteral(" Śluzy ")});
   QCOMPARE(LabelledBy(w.findChild<QComboBox*>("ReplCb")),
            QStringList{QStringLiteral("Zastępowanie")});
-  QVERIFY(LabelledBy(rig.Pages().TypeCb).contains(QStringLiteral("Typ przejścia:")));
+  QVERIFY(LabelledBy(rig.Probe().TypeCb).contains(QStringLiteral("Typ przejścia:")));
 }
 
 // "Zapisz" answers Enter, "Anuluj" Esc; Enter on a focused "Anuluj" cancels rather than saving.
@@ -428,8 +429,9 @@ void KeyboardTest::layoutHoldsItsTextsAtThisScale() {
     rig.net.Add(Ctl(305, 66), "10.0.0.3", 3).header = header;
     TMainWin& w = rig.Start();
     TConfigPages& pages = rig.Pages();
+    PageProbe& probe = rig.Probe();
     const QSize room = pages.currentWidget()->size();
-    for (QWidget* page : {pages.TabSheet1, pages.DoorSheet, pages.LiftSheet}) {
+    for (QWidget* page : {probe.TabSheet1, probe.DoorSheet, probe.LiftSheet}) {
       const QSize need = page->minimumSizeHint();
       QVERIFY2(need.width() <= room.width() && need.height() <= room.height(),
                qPrintable(QStringLiteral("%1 needs %2x%3, has %4x%5")

@@ -655,20 +655,20 @@ void MainWindowTest::passageTabsShowHoweverThePageWasReached() {
   auto* pages = rig.W<QTabWidget>("CtrlTypeSet");
   auto* strip = rig.W<QTabBar>("DoorTc");
   auto* name = rig.W<QLineEdit>("DoorNameEd");
-  pages->setCurrentWidget(rig.Pages().DoorSheet);
+  pages->setCurrentWidget(rig.Probe().DoorSheet);
   QApplication::processEvents();
   QCOMPARE(strip->count(), 2);
   QVERIFY(strip->height() > 0);
   QCOMPARE(strip->height(), strip->sizeHint().height());
   const QPoint nameAt = name->mapTo(&w, QPoint(0, 0));
 
-  pages->setCurrentWidget(rig.Pages().TabSheet1);
+  pages->setCurrentWidget(rig.Probe().TabSheet1);
   auto* list = rig.W<QListView>("EthLstBox");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualRect(list->model()->index(1, 0)).center());
   rig.Settle();
   QCOMPARE(strip->count(), 16);
-  pages->setCurrentWidget(rig.Pages().DoorSheet);
+  pages->setCurrentWidget(rig.Probe().DoorSheet);
   QApplication::processEvents();
   QCOMPARE(strip->height(), strip->sizeHint().height());
   QCOMPARE(name->mapTo(&w, QPoint(0, 0)), nameAt);

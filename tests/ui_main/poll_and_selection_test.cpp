@@ -95,7 +95,7 @@ void PollAndSelectionTest::selectedControllerToBlokadaKeepsWhatWasLoaded() {
   Rig rig;
   SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
   TMainWin& w = rig.Start();
-  QVERIFY(rig.Pages().DTstGrpBox->isEnabled());
+  QVERIFY(rig.Probe().DTstGrpBox->isEnabled());
   const QStringList devices = rig.Rows("DevListBox");
 
   c.mode = 0;
@@ -110,8 +110,8 @@ void PollAndSelectionTest::selectedControllerToBlokadaKeepsWhatWasLoaded() {
   QCOMPARE(rig.Rows("DevListBox"), devices);
   QVERIFY(!rig.Pages().isHidden());
   // The refill after the rebuild follows the new mode.
-  QVERIFY(!rig.Pages().DTstGrpBox->isEnabled());
-  QVERIFY(!rig.Pages().RygTimEd->isEnabled());
+  QVERIFY(!rig.Probe().DTstGrpBox->isEnabled());
+  QVERIFY(!rig.Probe().RygTimEd->isEnabled());
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 
@@ -137,11 +137,11 @@ void PollAndSelectionTest::busChangeKeepsEditsAndTheirMarks() {
   Rig rig;
   SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
   TMainWin& w = rig.Start();
-  TConfigPages& pages = rig.Pages();
+  PageProbe& probe = rig.Probe();
   // Position 2 is the I/O module.
-  QVERIFY(rig.Choose(pages.dOutRows[2], 0x0203));
-  pages.DoorTc->setCurrentIndex(1);
-  QVERIFY(rig.Choose(pages.dInRows[4], 0x0206));
+  QVERIFY(rig.Choose(probe.dOutRows[2], 0x0203));
+  probe.DoorTc->setCurrentIndex(1);
+  QVERIFY(rig.Choose(probe.dInRows[4], 0x0206));
 
   c.bus.push_back({(1u << 16) | 8u, 0x10, 0, 0, 1});
   w.UDPTimerTimer();
@@ -151,13 +151,13 @@ void PollAndSelectionTest::busChangeKeepsEditsAndTheirMarks() {
   QCOMPARE(w.Edited().doors.passages[0].outputs[2], zav::IoRef{0x0203});
   QCOMPARE(w.Edited().doors.passages[1].inputs[4], zav::IoRef{0x0206});
   // The marks were rebuilt from memory, so the edited points stay out of the other lists.
-  QCOMPARE(pages.DoorTc->currentIndex(), 1);
-  QCOMPARE(pages.dInRows[4].model->RefAt(0), zav::IoRef{0x0206});
-  QVERIFY(!rig.Offers(pages.dInRows[5], 0x0206));
-  QVERIFY(!rig.Offers(pages.dOutRows[3], 0x0203));
-  QVERIFY(rig.Offers(pages.dOutRows[3], 0x0204));
+  QCOMPARE(probe.DoorTc->currentIndex(), 1);
+  QCOMPARE(probe.dInRows[4].model->RefAt(0), zav::IoRef{0x0206});
+  QVERIFY(!rig.Offers(probe.dInRows[5], 0x0206));
+  QVERIFY(!rig.Offers(probe.dOutRows[3], 0x0203));
+  QVERIFY(rig.Offers(probe.dOutRows[3], 0x0204));
   // The new reader's port is offered at once.
-  QVERIFY(rig.Offers(pages.dRdRows[0], 0x0300));
+  QVERIFY(rig.Offers(probe.dRdRows[0], 0x0300));
 }
 
 void PollAndSelectionTest::silentSelectionKeepsTheRowText() {
@@ -187,13 +187,13 @@ void PollAndSelectionTest::searchFindingNothingNewKeepsEdits() {
   SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 2);
   rig.net.Add(Ctl(305, 70), "10.0.0.3", 2);
   TMainWin& w = rig.Start();
-  QVERIFY(rig.Choose(rig.Pages().dOutRows[1], 0x0205));
+  QVERIFY(rig.Choose(rig.Probe().dOutRows[1], 0x0205));
   rig.W<QPushButton>("SearchEthBtn")->click();
   rig.Settle();
   QCOMPARE(rig.W<QListView>("EthLstBox")->currentIndex().row(), 0);
   QCOMPARE(c.Count('D'), 1);
   QCOMPARE(w.Edited().doors.passages[0].outputs[1], zav::IoRef{0x0205});
-  QCOMPARE(rig.Pages().dOutRows[1].model->RefAt(0), zav::IoRef{0x0205});
+  QCOMPARE(rig.Probe().dOutRows[1].model->RefAt(0), zav::IoRef{0x0205});
   // Clicking the selected row is a reload: the stored configuration comes back.
   w.EthLstBoxClick();
   rig.Settle();
@@ -208,13 +208,14 @@ void PollAndSelectionTest::pagesFollowTheKindOfEachSelection() {
   rig.net.Add(Ctl(305, 2), "10.0.0.3", 2);
   TMainWin& w = rig.Start();
   TConfigPages& pages = rig.Pages();
-  const int kontroler = pages.indexOf(pages.TabSheet1);
-  const int door = pages.indexOf(pages.DoorSheet);
-  const int liftPage = pages.indexOf(pages.LiftSheet);
+  PageProbe& probe = rig.Probe();
+  const int kontroler = pages.indexOf(probe.TabSheet1);
+  const int door = pages.indexOf(probe.DoorSheet);
+  const int liftPage = pages.indexOf(probe.LiftSheet);
   QCOMPARE(liftCtl.Count('C'), 1);
   QVERIFY(pages.isTabVisible(liftPage));
   QVERIFY(!pages.isTabVisible(door));
-  QCOMPARE(pages.currentWidget(), pages.LiftSheet);
+  QCOMPARE(pages.currentWidget(), probe.LiftSheet);
 
   rig.W<QListView>("EthLstBox")
       ->setCurrentIndex(rig.W<QListView>("EthLstBox")->model()->index(1, 0));
@@ -223,9 +224,9 @@ void PollAndSelectionTest::pagesFollowTheKindOfEachSelection() {
   QVERIFY(pages.isTabVisible(kontroler));
   QVERIFY(pages.isTabVisible(door));
   QVERIFY(!pages.isTabVisible(liftPage));
-  QCOMPARE(pages.currentWidget(), pages.DoorSheet);
-  QCOMPARE(pages.DoorTc->count(), 2);
-  QVERIFY(pages.WrCCfgBtn->isEnabled());
+  QCOMPARE(pages.currentWidget(), probe.DoorSheet);
+  QCOMPARE(probe.DoorTc->count(), 2);
+  QVERIFY(probe.WrCCfgBtn->isEnabled());
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 

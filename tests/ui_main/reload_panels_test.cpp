@@ -95,14 +95,14 @@ void ReloadPanelsTest::anotherControllerWithAsManyDevicesShowsItsOwn() {
   SimCtl& b = rig.net.Add(Ctl(305, 77), "10.0.0.3", 3);
   b.bus[1].id = (1u << 16) | 55u;  // another reader at the same position
   TMainWin& w = rig.Start();
-  TConfigPages& pages = rig.Pages();
+  PageProbe& probe = rig.Probe();
   const QStringList first = rig.Rows("DevListBox");
   auto items = [](const QComboBox* sel) {
     QStringList out;
     for (int i = 0; i < sel->count(); ++i) out << sel->itemText(i);
     return out.join('|');
   };
-  QVERIFY(items(pages.dRdRows[0].sel).contains(QStringLiteral("00007")));
+  QVERIFY(items(probe.dRdRows[0].sel).contains(QStringLiteral("00007")));
 
   rig.W<QListView>("EthLstBox")
       ->setCurrentIndex(rig.W<QListView>("EthLstBox")->model()->index(1, 0));
@@ -113,8 +113,8 @@ void ReloadPanelsTest::anotherControllerWithAsManyDevicesShowsItsOwn() {
   QVERIFY(rig.Rows("DevListBox") != first);
   QCOMPARE(rig.W<QGroupBox>("SelDevBox")->title(), QStringLiteral(" K105_00077 "));
   // The reader port is offered under the new reader's name.
-  QVERIFY(items(pages.dRdRows[0].sel).contains(QStringLiteral("00055")));
-  QVERIFY(!items(pages.dRdRows[0].sel).contains(QStringLiteral("00007")));
+  QVERIFY(items(probe.dRdRows[0].sel).contains(QStringLiteral("00055")));
+  QVERIFY(!items(probe.dRdRows[0].sel).contains(QStringLiteral("00007")));
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 
@@ -128,7 +128,7 @@ void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
   list->setCurrentIndex(list->model()->index(30, 0));
   list->scrollToBottom();
   QVERIFY(list->verticalScrollBar()->value() > 0);
-  rig.Pages().DoorTc->setCurrentIndex(1);
+  rig.Probe().DoorTc->setCurrentIndex(1);
 
   w.EthLstBoxClick();  // the row already selected: everything is read again
   rig.Settle();
@@ -136,7 +136,7 @@ void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
   QCOMPARE(rig.Rows("DevListBox"), rows);
   QCOMPARE(list->currentIndex().row(), -1);
   QCOMPARE(list->verticalScrollBar()->value(), 0);
-  QCOMPARE(rig.Pages().DoorTc->currentIndex(), 0);
+  QCOMPARE(rig.Probe().DoorTc->currentIndex(), 0);
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "tests/support/page_probe.h"
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_main/sim_net.h"
 #include "ui/config_pages.h"
@@ -64,6 +65,7 @@ struct WindowRig {
   // The window with its timer stopped: the tests tick by hand. show makes it the active window,
   // for tests that need keyboard focus.
   TMainWin& Start(bool show = false) {
+    probe_.reset();
     win = std::make_unique<TMainWin>(ep, clock);
     win->Timer().stop();
     if (!win->Settle()) qWarning("the start-up search never settled");
@@ -84,6 +86,11 @@ struct WindowRig {
   }
   // The page control, as the window names it.
   TConfigPages& Pages() { return *W<TConfigPages>("CtrlTypeSet"); }
+  // The pages' controls.
+  PageProbe& Probe() {
+    if (!probe_) probe_ = std::make_unique<PageProbe>(Pages());
+    return *probe_;
+  }
   QStringList Rows(const char* list) {
     QStringList rows;
     auto* l = W<QListView>(list);
@@ -91,6 +98,9 @@ struct WindowRig {
       rows << l->model()->index(i, 0).data().toString();
     return rows;
   }
+
+ private:
+  std::unique_ptr<PageProbe> probe_;
 };
 
 }  // namespace zav::testing

@@ -163,7 +163,7 @@ void WorkerWindowTest::zapiszDuringTickWritesTheEditedValues() {
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
   auto* pages = rig.W<TConfigPages>("CtrlTypeSet");
-  pages->setCurrentWidget(pages->DoorSheet);
+  pages->setCurrentWidget(PageProbe(*pages).DoorSheet);
   QVERIFY(w.Edited().doors.complete);
 
   rig.HoldAfterSigned('D');
@@ -317,22 +317,22 @@ void WorkerWindowTest::kopiaThenPrzywrocWritesTheBackupAndReadsItBack() {
     questions << text;
     return answer;
   };
-  auto* pages = rig.W<TConfigPages>("CtrlTypeSet");
-  pages->KopiaBtn->click();
+  const PageProbe probe(*rig.W<TConfigPages>("CtrlTypeSet"));
+  probe.KopiaBtn->click();
   QCOMPARE(suggested, QStringLiteral("K105_00066.zavcfg"));
   const zav::Backup saved = zav::ReadBackupFile(path.toStdString());
   QCOMPARE(saved.id, c.id);
   QCOMPARE(saved.blocks.size(), std::size_t{3});  // the controller block and both passages
 
   // Answered "Nie": nothing is written.
-  pages->PrzywrocBtn->click();
+  probe.PrzywrocBtn->click();
   rig.Settle();
   QCOMPARE(questions.size(), 1);
   QVERIFY(questions[0].contains(QStringLiteral("Kopia nie różni się")));
   QCOMPARE(c.Count('c'), 0);
 
   answer = true;
-  pages->PrzywrocBtn->click();
+  probe.PrzywrocBtn->click();
   rig.Settle();
   QCOMPARE(c.Count('c'), 3);
   QCOMPARE(c.Count('C'), 6);  // read back after the write
@@ -344,7 +344,7 @@ void WorkerWindowTest::kopiaThenPrzywrocWritesTheBackupAndReadsItBack() {
   QVERIFY(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
   bad.write("{\"format\": \"zavconfig-backup\", \"version\": 7}");
   bad.close();
-  pages->PrzywrocBtn->click();
+  probe.PrzywrocBtn->click();
   rig.Settle();
   QCOMPARE(rig.boxes.texts.size(), 2);
   QVERIFY(rig.boxes.texts[1].startsWith(QStringLiteral("Nie można odczytać kopii konfiguracji")));

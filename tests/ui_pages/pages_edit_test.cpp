@@ -12,54 +12,54 @@ using namespace pagetest;
 TEST_F(PagesTest, ChosenOutputLeavesTheOtherSelectorsAndNoneReturnsIt) {
   LoadDoors(2);
   const zav::IoRef point = 0x0103;
-  for (int i = 0; i < 8; ++i) ASSERT_TRUE(Offers(pages->dOutRows[i].sel, point)) << i;
-  ASSERT_TRUE(Choose(pages->dOutRows[2].sel, point));
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(Offers(probe.dOutRows[i].sel, point)) << i;
+  ASSERT_TRUE(Choose(probe.dOutRows[2].sel, point));
   EXPECT_EQ(doors.passages[0].outputs[2], point);
-  EXPECT_EQ(Refs(pages->dOutRows[2].sel).front(), point);
-  EXPECT_EQ(pages->dOutRows[2].sel->currentIndex(), 0);
+  EXPECT_EQ(Refs(probe.dOutRows[2].sel).front(), point);
+  EXPECT_EQ(probe.dOutRows[2].sel->currentIndex(), 0);
   for (int i = 0; i < 8; ++i) {
     if (i == 2) continue;
-    EXPECT_FALSE(Offers(pages->dOutRows[i].sel, point)) << i;
+    EXPECT_FALSE(Offers(probe.dOutRows[i].sel, point)) << i;
   }
   // The alarm's former point is free again.
-  EXPECT_TRUE(Offers(pages->dOutRows[5].sel, 0x0101));
+  EXPECT_TRUE(Offers(probe.dOutRows[5].sel, 0x0101));
 
-  ASSERT_TRUE(Choose(pages->dOutRows[2].sel, N));
+  ASSERT_TRUE(Choose(probe.dOutRows[2].sel, N));
   EXPECT_EQ(doors.passages[0].outputs[2], N);
-  EXPECT_EQ(pages->dOutRows[2].sel->currentText(), "  -----");
-  for (int i = 0; i < 8; ++i) EXPECT_TRUE(Offers(pages->dOutRows[i].sel, point)) << i;
+  EXPECT_EQ(probe.dOutRows[2].sel->currentText(), "  -----");
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(Offers(probe.dOutRows[i].sel, point)) << i;
 }
 
 TEST_F(PagesTest, DoorSensorFollowsTheBoltsDevice) {
   LoadDoors(2);
   // Only the module's free inputs are offered beside the present sensor.
-  const auto sensorRefs = Refs(pages->dInRows[1].sel);
+  const auto sensorRefs = Refs(probe.dInRows[1].sel);
   ASSERT_GE(sensorRefs.size(), 3u);
   EXPECT_EQ(sensorRefs[0], 0x0105);
   EXPECT_EQ(sensorRefs[1], N);
   for (std::size_t i = 2; i < sensorRefs.size(); ++i) EXPECT_EQ(sensorRefs[i] >> 8, 1);
 
-  ASSERT_TRUE(Choose(pages->dOutRows[0].sel, 0x0102));  // same device: sensor stays
+  ASSERT_TRUE(Choose(probe.dOutRows[0].sel, 0x0102));  // same device: sensor stays
   EXPECT_EQ(doors.passages[0].inputs[1], 0x0105);
 
-  ASSERT_TRUE(Choose(pages->dOutRows[0].sel, 0x0200));  // the reader's relay
+  ASSERT_TRUE(Choose(probe.dOutRows[0].sel, 0x0200));  // the reader's relay
   EXPECT_EQ(doors.passages[0].inputs[1], N);
-  EXPECT_TRUE(pages->dInRows[1].sel->isEnabled());
-  EXPECT_EQ(Refs(pages->dInRows[1].sel), std::vector<zav::IoRef>({N, 0x0200, 0x0201}));
+  EXPECT_TRUE(probe.dInRows[1].sel->isEnabled());
+  EXPECT_EQ(Refs(probe.dInRows[1].sel), std::vector<zav::IoRef>({N, 0x0200, 0x0201}));
   // The sensor's old point went back to the other input selectors.
-  EXPECT_TRUE(Offers(pages->dInRows[0].sel, 0x0105));
+  EXPECT_TRUE(Offers(probe.dInRows[0].sel, 0x0105));
 
-  ASSERT_TRUE(Choose(pages->dInRows[1].sel, 0x0201));
+  ASSERT_TRUE(Choose(probe.dInRows[1].sel, 0x0201));
   EXPECT_EQ(doors.passages[0].inputs[1], 0x0201);
-  ASSERT_TRUE(Choose(pages->dOutRows[0].sel, N));
+  ASSERT_TRUE(Choose(probe.dOutRows[0].sel, N));
   EXPECT_EQ(doors.passages[0].inputs[1], N);
-  EXPECT_FALSE(pages->dInRows[1].sel->isEnabled());
-  EXPECT_EQ(Items(pages->dInRows[1].sel), QStringList({"  -----"}));
+  EXPECT_FALSE(probe.dInRows[1].sel->isEnabled());
+  EXPECT_EQ(Items(probe.dInRows[1].sel), QStringList({"  -----"}));
 }
 
 TEST_F(PagesTest, NcBoxesFollowTheRowsPoint) {
   LoadDoors(2);
-  PageRow& bolt = pages->dOutRows[0];  // a module output, which takes NC
+  PageRow& bolt = probe.dOutRows[0];  // a module output, which takes NC
   EXPECT_TRUE(bolt.cb->isEnabled());
   EXPECT_FALSE(bolt.cb->isChecked());
   bolt.cb->click();
@@ -69,13 +69,13 @@ TEST_F(PagesTest, NcBoxesFollowTheRowsPoint) {
   EXPECT_EQ(doors.passages[0].outputs[0], 0x0184);
   EXPECT_TRUE(bolt.cb->isChecked());
 
-  PageRow& reminder = pages->dOutRows[1];
+  PageRow& reminder = probe.dOutRows[1];
   EXPECT_FALSE(reminder.cb->isEnabled());     // "  -----"
   ASSERT_TRUE(Choose(reminder.sel, 0x0002));  // a relay of the controller
   EXPECT_FALSE(reminder.cb->isEnabled());
   EXPECT_EQ(doors.passages[0].outputs[1], 0x0002);
 
-  PageRow& exitButton = pages->dInRows[0];
+  PageRow& exitButton = probe.dInRows[0];
   EXPECT_FALSE(exitButton.cb->isEnabled());
   ASSERT_TRUE(Choose(exitButton.sel, 0x0003));
   EXPECT_TRUE(exitButton.cb->isEnabled());  // every input takes NC
@@ -87,16 +87,16 @@ TEST_F(PagesTest, NcBoxesFollowTheRowsPoint) {
 
 TEST_F(PagesTest, BoxesAndTypeApplyAtOnce) {
   LoadDoors(2);
-  pages->KlamkaCb->click();
-  pages->FullTimCb->click();
+  probe.KlamkaCb->click();
+  probe.FullTimCb->click();
   EXPECT_EQ(doors.passages[0].params.airlockFlags, 0x87);
-  pages->TypeCb->setCurrentIndex(4);
+  probe.TypeCb->setCurrentIndex(4);
   EXPECT_EQ(doors.passages[0].params.type, 0x04);
-  pages->dRdRows[0].cb->click();
+  probe.dRdRows[0].cb->click();
   EXPECT_TRUE(doors.passages[0].params.ReaderExit(0));
-  ASSERT_TRUE(Choose(pages->dRdRows[0].sel, N));
-  EXPECT_FALSE(pages->dRdRows[0].cb->isEnabled());
-  EXPECT_FALSE(pages->dRdRows[0].cb->isChecked());
+  ASSERT_TRUE(Choose(probe.dRdRows[0].sel, N));
+  EXPECT_FALSE(probe.dRdRows[0].cb->isEnabled());
+  EXPECT_FALSE(probe.dRdRows[0].cb->isChecked());
   // Passage 2 is untouched by all of it.
   EXPECT_EQ(doors.passages[1].params.airlockFlags, 0);
   EXPECT_EQ(doors.passages[1].params.type, 2);
@@ -104,13 +104,13 @@ TEST_F(PagesTest, BoxesAndTypeApplyAtOnce) {
 
 TEST_F(PagesTest, AirlockChoicesAreStored) {
   LoadDoors(16);
-  pages->DoorTc->setCurrentIndex(3);
-  pages->Sluza1Sel->setCurrentIndex(7);  // "Śluza 7"
+  probe.DoorTc->setCurrentIndex(3);
+  probe.Sluza1Sel->setCurrentIndex(7);  // "Śluza 7"
   EXPECT_EQ(doors.passages[3].params.airlockFlags & 0x07, 6);
-  pages->Sluza2Sel->setCurrentIndex(7);  // "Śluza 8"
+  probe.Sluza2Sel->setCurrentIndex(7);  // "Śluza 8"
   EXPECT_EQ(doors.passages[3].params.airlockFlags & 0x38, 7 << 3);
-  EXPECT_EQ(pages->Sluza1Sel->currentIndex(), 7);
-  pages->Sluza1Sel->setCurrentIndex(0);
+  EXPECT_EQ(probe.Sluza1Sel->currentIndex(), 7);
+  probe.Sluza1Sel->setCurrentIndex(0);
   EXPECT_EQ(doors.passages[3].params.airlockFlags & 0x07, 7);
   EXPECT_EQ(doors.passages[0].params.airlockFlags, 0x47);
 }
@@ -125,25 +125,25 @@ TEST_F(PagesTest, TimeTextsAreNormalisedWhenLeft) {
   const Case cases[] = {{"2,5", 5, "2,5"},    {"2,7", 5, "2,5"}, {"2,45", 4, "2"}, {"2.5", 4, "2"},
                         {"100", 127, "63,5"}, {"-3", 0, "0"},    {"abc", 0, "0"},  {" 7", 14, "7"}};
   for (const Case& c : cases) {
-    Leave(pages->RygTimEd, QString::fromUtf8(c.text));
+    Leave(probe.RygTimEd, QString::fromUtf8(c.text));
     EXPECT_EQ(doors.passages[0].params.boltTime, c.stored) << c.text;
-    EXPECT_EQ(pages->RygTimEd->text(), QString::fromUtf8(c.shown)) << c.text;
+    EXPECT_EQ(probe.RygTimEd->text(), QString::fromUtf8(c.shown)) << c.text;
   }
-  Leave(pages->OpenTimEd, "1,5");
+  Leave(probe.OpenTimEd, "1,5");
   EXPECT_EQ(doors.passages[0].params.openTime, 3);
   EXPECT_EQ(doors.passages[0].params.boltTime, 14);
 }
 
 TEST_F(PagesTest, TimeTypedBeforeATabClickStaysWithItsPassage) {
   LoadDoors(2);
-  pages->RygTimEd->setText("4");
-  pages->RygTimEd->setModified(true);
-  pages->DoorTc->setCurrentIndex(1);  // the strip takes no focus, so the edit is never left
+  probe.RygTimEd->setText("4");
+  probe.RygTimEd->setModified(true);
+  probe.DoorTc->setCurrentIndex(1);  // the strip takes no focus, so the edit is never left
   EXPECT_EQ(doors.passages[0].params.boltTime, 8);
   EXPECT_EQ(doors.passages[1].params.boltTime, 7);
-  EXPECT_EQ(pages->RygTimEd->text(), "3,5");
+  EXPECT_EQ(probe.RygTimEd->text(), "3,5");
   // Leaving the edit of passage 2 later stores into passage 2 only.
-  Leave(pages->RygTimEd, "1");
+  Leave(probe.RygTimEd, "1");
   EXPECT_EQ(doors.passages[1].params.boltTime, 2);
   EXPECT_EQ(doors.passages[0].params.boltTime, 8);
 }
@@ -154,16 +154,16 @@ TEST_F(PagesTest, ShowingValuesNeverChangesTheRecords) {
   params0[48 + 7] = 0;
   params0[48 + 9] = 0x81;
   LoadDoors(2);
-  EXPECT_EQ(pages->TypeCb->currentIndex(), -1);
+  EXPECT_EQ(probe.TypeCb->currentIndex(), -1);
   std::uint8_t before[2][zav::kRecordLen];
   for (int p = 0; p < 2; ++p) doors.passages[p].Encode(before[p]);
   std::uint8_t ctlBefore[zav::kControllerIoDataLen];
   doors.controllerIo.Encode(ctlBefore);
 
-  pages->DoorTc->setCurrentIndex(1);
-  pages->DoorTc->setCurrentIndex(0);
-  pages->setCurrentWidget(pages->TabSheet1);
-  pages->setCurrentWidget(pages->DoorSheet);
+  probe.DoorTc->setCurrentIndex(1);
+  probe.DoorTc->setCurrentIndex(0);
+  pages->setCurrentWidget(probe.TabSheet1);
+  pages->setCurrentWidget(probe.DoorSheet);
   pages->ShowPages();
   SetMode(0x82);
   pages->FillVisiblePage();
@@ -180,54 +180,54 @@ TEST_F(PagesTest, ShowingValuesNeverChangesTheRecords) {
 
 TEST_F(PagesTest, ControllerPageEditsTheControllerRecord) {
   LoadDoors(8);
-  pages->setCurrentWidget(pages->TabSheet1);
-  ASSERT_TRUE(Choose(pages->cOutRows[3].sel, 0x0105));  // an NC-capable module output
+  pages->setCurrentWidget(probe.TabSheet1);
+  ASSERT_TRUE(Choose(probe.cOutRows[3].sel, 0x0105));  // an NC-capable module output
   EXPECT_EQ(doors.controllerIo.outputs[3], 0x0105);
-  EXPECT_TRUE(pages->cOutRows[3].cb->isEnabled());
-  pages->cOutRows[3].cb->click();
+  EXPECT_TRUE(probe.cOutRows[3].cb->isEnabled());
+  probe.cOutRows[3].cb->click();
   EXPECT_EQ(doors.controllerIo.outputs[3], 0x0185);
-  EXPECT_FALSE(pages->cOutRows[0].cb->isEnabled());  // the controller's relay
-  ASSERT_TRUE(Choose(pages->cInRows[5].sel, 0x0106));
-  pages->cInRows[5].cb->click();
+  EXPECT_FALSE(probe.cOutRows[0].cb->isEnabled());  // the controller's relay
+  ASSERT_TRUE(Choose(probe.cInRows[5].sel, 0x0106));
+  probe.cInRows[5].cb->click();
   EXPECT_EQ(doors.controllerIo.inputs[5], 0x0186);
-  EXPECT_FALSE(Offers(pages->cInRows[6].sel, 0x0106));
+  EXPECT_FALSE(Offers(probe.cInRows[6].sel, 0x0106));
 }
 
 TEST_F(PagesTest, LiftPageEditsTheLiftRecord) {
   LoadLift();
-  ASSERT_TRUE(Choose(pages->lOutSetRows[2].sel, 0x0301));
+  ASSERT_TRUE(Choose(probe.lOutSetRows[2].sel, 0x0301));
   EXPECT_EQ(lift.floorSets[2], 0x0301);
-  EXPECT_FALSE(Offers(pages->lOutSetRows[3].sel, 0x0301));
-  ASSERT_TRUE(Choose(pages->lInRows[4].sel, 0x0302));
-  pages->lInRows[4].cb->click();
+  EXPECT_FALSE(Offers(probe.lOutSetRows[3].sel, 0x0301));
+  ASSERT_TRUE(Choose(probe.lInRows[4].sel, 0x0302));
+  probe.lInRows[4].cb->click();
   EXPECT_EQ(lift.inputs[4], 0x0382);
-  ASSERT_TRUE(Choose(pages->lRdRows[1].sel, 0x0300));
+  ASSERT_TRUE(Choose(probe.lRdRows[1].sel, 0x0300));
   EXPECT_EQ(lift.readers[1], 0x0300);
-  EXPECT_FALSE(Offers(pages->lRdRows[2].sel, 0x0300));
-  Leave(pages->LiftTimEd, "70");
+  EXPECT_FALSE(Offers(probe.lRdRows[2].sel, 0x0300));
+  Leave(probe.LiftTimEd, "70");
   EXPECT_EQ(lift.params.unlockTime, 127);
-  EXPECT_EQ(pages->LiftTimEd->text(), "63,5");
+  EXPECT_EQ(probe.LiftTimEd->text(), "63,5");
   // Inputs 0 to 2 have no selector and keep their points.
   EXPECT_EQ(lift.inputs[0], 0x0004);
-  EXPECT_FALSE(Offers(pages->lInRows[3].sel, 0x0004));
+  EXPECT_FALSE(Offers(probe.lInRows[3].sel, 0x0004));
 }
 
 TEST_F(PagesTest, RefillByThePollKeepsATimeBeingTyped) {
   LoadDoors(2);
-  pages->RygTimEd->setText("9");
-  pages->RygTimEd->setModified(true);
+  probe.RygTimEd->setText("9");
+  probe.RygTimEd->setModified(true);
   pages->FillVisiblePage();  // the poll found a changed bus
-  EXPECT_EQ(pages->RygTimEd->text(), "9");
+  EXPECT_EQ(probe.RygTimEd->text(), "9");
   EXPECT_EQ(doors.passages[0].params.boltTime, 10);
-  emit pages->RygTimEd->editingFinished();
+  emit probe.RygTimEd->editingFinished();
   EXPECT_EQ(doors.passages[0].params.boltTime, 18);
   // Once taken in, later refills show the model again.
   doors.SetBoltTime(0, 3);
   pages->FillVisiblePage();
-  EXPECT_EQ(pages->RygTimEd->text(), "1,5");
+  EXPECT_EQ(probe.RygTimEd->text(), "1,5");
   // Loading the controller again drops what was typed and not left.
-  pages->RygTimEd->setText("20");
-  pages->RygTimEd->setModified(true);
+  probe.RygTimEd->setText("20");
+  probe.RygTimEd->setModified(true);
   pages->ShowPages();
-  EXPECT_EQ(pages->RygTimEd->text(), "1,5");
+  EXPECT_EQ(probe.RygTimEd->text(), "1,5");
 }

@@ -98,7 +98,6 @@ PagesTest::PagesTest() {
   host.table = &table;
   host.doors = &doors;
   host.lift = &lift;
-  pages = std::make_unique<TConfigPages>(table, doors, lift);
   host.Attach(*pages);
   pages->resize(716, 641);
   pages->show();

@@ -15,6 +15,7 @@
 #include "config/lift_config.h"
 #include "config/passage_config.h"
 #include "link/udpdevset.h"
+#include "tests/support/page_probe.h"
 #include "tests/support/scripted_endpoint.h"
 #include "tests/ui_pages/fake_door.h"
 #include "ui/config_pages.h"
@@ -89,6 +90,7 @@ class PagesTest : public ::testing::Test {
   zav::PassageConfig doors{table};
   zav::LiftConfig lift{table};
   TestHost host;
-  std::unique_ptr<TConfigPages> pages;
+  std::unique_ptr<TConfigPages> pages = std::make_unique<TConfigPages>(table, doors, lift);
+  PageProbe probe{*pages};                 // the pages' controls
   std::array<std::uint8_t, 64> params0{};  // passage 1 as the controller holds it
 };

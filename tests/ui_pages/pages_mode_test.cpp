@@ -14,40 +14,40 @@ using namespace pagetest;
 TEST_F(PagesTest, TimeBeingTypedIsDroppedWhenTheModeLeavesInstalacja) {
   LoadDoors(2);
   ASSERT_EQ(doors.passages[0].params.boltTime, 10);
-  pages->RygTimEd->setText("9");
-  pages->RygTimEd->setModified(true);
-  pages->OpenTimEd->setText("1");
-  pages->OpenTimEd->setModified(true);
+  probe.RygTimEd->setText("9");
+  probe.RygTimEd->setModified(true);
+  probe.OpenTimEd->setText("1");
+  probe.OpenTimEd->setModified(true);
   SetMode(0x82);
   pages->FillVisiblePage();
-  emit pages->RygTimEd->editingFinished();  // the focus leaves the now disabled edit
-  EXPECT_FALSE(pages->RygTimEd->isEnabled());
-  EXPECT_EQ(pages->RygTimEd->text(), "5");
-  EXPECT_EQ(pages->OpenTimEd->text(), "10");
-  pages->DoorTc->setCurrentIndex(1);
-  pages->DoorTc->setCurrentIndex(0);
+  emit probe.RygTimEd->editingFinished();  // the focus leaves the now disabled edit
+  EXPECT_FALSE(probe.RygTimEd->isEnabled());
+  EXPECT_EQ(probe.RygTimEd->text(), "5");
+  EXPECT_EQ(probe.OpenTimEd->text(), "10");
+  probe.DoorTc->setCurrentIndex(1);
+  probe.DoorTc->setCurrentIndex(0);
   EXPECT_EQ(doors.passages[0].params.boltTime, 10);
   EXPECT_EQ(doors.passages[0].params.openTime, 20);
-  EXPECT_EQ(pages->RygTimEd->text(), "5");
+  EXPECT_EQ(probe.RygTimEd->text(), "5");
 
   // Back in "Instalacja" a time typed and left is stored as before.
   SetMode(0x83);
   pages->FillVisiblePage();
-  Leave(pages->RygTimEd, "4");
+  Leave(probe.RygTimEd, "4");
   EXPECT_EQ(doors.passages[0].params.boltTime, 8);
 }
 
 TEST_F(PagesTest, LiftTimeBeingTypedIsDroppedWhenTheModeLeavesInstalacja) {
   LoadLift();
-  pages->LiftTimEd->setText("20");
-  pages->LiftTimEd->setModified(true);
+  probe.LiftTimEd->setText("20");
+  probe.LiftTimEd->setModified(true);
   SetMode(0x82);
   pages->FillVisiblePage();
-  emit pages->LiftTimEd->editingFinished();
-  EXPECT_FALSE(pages->LTstGrpBox->isEnabled());
-  EXPECT_EQ(pages->LiftTimEd->text(), "3");
+  emit probe.LiftTimEd->editingFinished();
+  EXPECT_FALSE(probe.LTstGrpBox->isEnabled());
+  EXPECT_EQ(probe.LiftTimEd->text(), "3");
   EXPECT_EQ(lift.params.unlockTime, 6);
   SetMode(0x83);
   pages->FillVisiblePage();
-  EXPECT_EQ(pages->LiftTimEd->text(), "3");
+  EXPECT_EQ(probe.LiftTimEd->text(), "3");
 }

@@ -195,51 +195,51 @@ TEST_F(SelectorModelTest, FreePointsFollowEveryChangeOfTheTable) {
 
 TEST_F(PagesTest, LoadingAgainSelectsTheFirstPassageAndKeepsTheTabTexts) {
   LoadDoors(16);
-  pages->DoorTc->setCurrentIndex(4);
-  EXPECT_EQ(pages->DoorNameEd->text(), "Drugie");
+  probe.DoorTc->setCurrentIndex(4);
+  EXPECT_EQ(probe.DoorNameEd->text(), "Drugie");
   LoadDoors(16);
-  EXPECT_EQ(pages->DoorTc->currentIndex(), 0);
-  EXPECT_EQ(pages->DoorNameEd->text(), "Wejscie");
-  ASSERT_EQ(pages->DoorTc->count(), 16);
+  EXPECT_EQ(probe.DoorTc->currentIndex(), 0);
+  EXPECT_EQ(probe.DoorNameEd->text(), "Wejscie");
+  ASSERT_EQ(probe.DoorTc->count(), 16);
   for (int i = 0; i < 16; ++i) {
-    EXPECT_EQ(pages->DoorTc->tabText(i), QString::number(i + 1));
-    EXPECT_EQ(pages->DoorTc->accessibleTabName(i), QStringLiteral("Przejście %1").arg(i + 1));
+    EXPECT_EQ(probe.DoorTc->tabText(i), QString::number(i + 1));
+    EXPECT_EQ(probe.DoorTc->accessibleTabName(i), QStringLiteral("Przejście %1").arg(i + 1));
   }
 }
 
 TEST_F(PagesTest, AnotherPassageCountRebuildsTabsAirlocksAndRows) {
   LoadDoors(16);
-  pages->Sluza1Sel->setCurrentIndex(3);
+  probe.Sluza1Sel->setCurrentIndex(3);
   LoadDoors(2);
-  EXPECT_EQ(Tabs(pages->DoorTc), QStringList({"1", "2"}));
-  EXPECT_EQ(Items(pages->Sluza1Sel), QStringList({"  -----", "Śluza 1", "Śluza 2"}));
-  EXPECT_EQ(Items(pages->Sluza2Sel), QStringList({"  -----", "Śluza 2"}));
-  EXPECT_EQ(pages->Sluza1Sel->currentIndex(), doors.FirstAirlockItem(0));
-  EXPECT_EQ(pages->cOutRows[7].lb->text(), "Ewakuacja:");
-  EXPECT_TRUE(pages->cOutRows[2].sel->isHidden());
+  EXPECT_EQ(Tabs(probe.DoorTc), QStringList({"1", "2"}));
+  EXPECT_EQ(Items(probe.Sluza1Sel), QStringList({"  -----", "Śluza 1", "Śluza 2"}));
+  EXPECT_EQ(Items(probe.Sluza2Sel), QStringList({"  -----", "Śluza 2"}));
+  EXPECT_EQ(probe.Sluza1Sel->currentIndex(), doors.FirstAirlockItem(0));
+  EXPECT_EQ(probe.cOutRows[7].lb->text(), "Ewakuacja:");
+  EXPECT_TRUE(probe.cOutRows[2].sel->isHidden());
 
   LoadDoors(8);
-  EXPECT_EQ(pages->DoorTc->count(), 8);
-  EXPECT_EQ(pages->Sluza1Sel->count(), 5);
-  EXPECT_EQ(pages->Sluza2Sel->count(), 4);
-  EXPECT_EQ(pages->Sluza2Sel->itemText(3), "Śluza 4");
+  EXPECT_EQ(probe.DoorTc->count(), 8);
+  EXPECT_EQ(probe.Sluza1Sel->count(), 5);
+  EXPECT_EQ(probe.Sluza2Sel->count(), 4);
+  EXPECT_EQ(probe.Sluza2Sel->itemText(3), "Śluza 4");
 
   LoadDoors(16);
-  EXPECT_EQ(pages->DoorTc->count(), 16);
-  EXPECT_EQ(pages->Sluza1Sel->itemText(7), "Śluza 7");
-  EXPECT_EQ(pages->Sluza2Sel->itemText(7), "Śluza 8");
-  EXPECT_EQ(pages->cOutRows[7].lb->text(), "Śluza 8:");
-  EXPECT_FALSE(pages->cOutRows[6].sel->isHidden());
+  EXPECT_EQ(probe.DoorTc->count(), 16);
+  EXPECT_EQ(probe.Sluza1Sel->itemText(7), "Śluza 7");
+  EXPECT_EQ(probe.Sluza2Sel->itemText(7), "Śluza 8");
+  EXPECT_EQ(probe.cOutRows[7].lb->text(), "Śluza 8:");
+  EXPECT_FALSE(probe.cOutRows[6].sel->isHidden());
 }
 
 TEST_F(PagesTest, DoorControllerAfterALiftShowsItsPagesAgain) {
   LoadLift();
   LoadDoors(2);
-  EXPECT_TRUE(pages->isTabVisible(pages->indexOf(pages->TabSheet1)));
-  EXPECT_TRUE(pages->isTabEnabled(pages->indexOf(pages->DoorSheet)));
-  EXPECT_FALSE(pages->isTabVisible(pages->indexOf(pages->LiftSheet)));
-  EXPECT_FALSE(pages->isTabEnabled(pages->indexOf(pages->LiftSheet)));
-  EXPECT_EQ(pages->currentWidget(), pages->DoorSheet);
-  EXPECT_TRUE(pages->WrCCfgBtn->isEnabled());
-  EXPECT_EQ(Refs(pages->dOutRows[0].sel).front(), 0x0100);
+  EXPECT_TRUE(pages->isTabVisible(pages->indexOf(probe.TabSheet1)));
+  EXPECT_TRUE(pages->isTabEnabled(pages->indexOf(probe.DoorSheet)));
+  EXPECT_FALSE(pages->isTabVisible(pages->indexOf(probe.LiftSheet)));
+  EXPECT_FALSE(pages->isTabEnabled(pages->indexOf(probe.LiftSheet)));
+  EXPECT_EQ(pages->currentWidget(), probe.DoorSheet);
+  EXPECT_TRUE(probe.WrCCfgBtn->isEnabled());
+  EXPECT_EQ(Refs(probe.dOutRows[0].sel).front(), 0x0100);
 }

@@ -26,14 +26,14 @@ int SignedWritesSent(const zav::testing::ScriptedEndpoint& ep) {
 
 TEST_F(PagesTest, DoorWriteSendsTheControllerBlockThenEveryPassageInOrder) {
   LoadDoors(2);
-  ASSERT_TRUE(Choose(pages->dOutRows[3].sel, 0x0106));
-  pages->DoorTc->setCurrentIndex(1);
-  Leave(pages->OpenTimEd, "12,5");
+  ASSERT_TRUE(Choose(probe.dOutRows[3].sel, 0x0106));
+  probe.DoorTc->setCurrentIndex(1);
+  Leave(probe.OpenTimEd, "12,5");
   // Fifteen characters with Polish letters, one byte each in Windows-1250.
-  pages->DoorNameEd->setText(QStringLiteral("Zażółć gęślą ja"));
-  ASSERT_EQ(pages->DoorNameEd->text().size(), 15);
+  probe.DoorNameEd->setText(QStringLiteral("Zażółć gęślą ja"));
+  ASSERT_EQ(probe.DoorNameEd->text().size(), 15);
 
-  pages->WrDCfgBtn->click();
+  probe.WrDCfgBtn->click();
   ASSERT_TRUE(host.errors.isEmpty()) << host.errors.join("\n").toStdString();
   ASSERT_EQ(ctl.writes.size(), 3u);
   EXPECT_EQ(ctl.writes[0].kind, 16);
@@ -54,16 +54,16 @@ TEST_F(PagesTest, DoorWriteSendsTheControllerBlockThenEveryPassageInOrder) {
                                  0xEA, 0x9C, 'l',  0xB9, ' ',  'j',  'a', 0};
   EXPECT_EQ(std::memcmp(&ctl.writes[2].data[40 + 48], name, 16), 0);
   // The name comes back as it was typed.
-  pages->DoorTc->setCurrentIndex(0);
-  pages->DoorTc->setCurrentIndex(1);
-  EXPECT_EQ(pages->DoorNameEd->text(), QStringLiteral("Zażółć gęślą ja"));
+  probe.DoorTc->setCurrentIndex(0);
+  probe.DoorTc->setCurrentIndex(1);
+  EXPECT_EQ(probe.DoorNameEd->text(), QStringLiteral("Zażółć gęślą ja"));
   EXPECT_EQ(host.ethFills, 0);
 }
 
 TEST_F(PagesTest, KontrolerZapiszWritesTheSameSequence) {
   LoadDoors(8);
-  pages->setCurrentWidget(pages->TabSheet1);
-  pages->WrCCfgBtn->click();
+  pages->setCurrentWidget(probe.TabSheet1);
+  probe.WrCCfgBtn->click();
   ASSERT_EQ(ctl.writes.size(), 9u);
   EXPECT_EQ(ctl.writes[0].kind, 16);
   for (int p = 0; p < 8; ++p) EXPECT_EQ(ctl.writes[1 + p].index, p);
@@ -71,8 +71,8 @@ TEST_F(PagesTest, KontrolerZapiszWritesTheSameSequence) {
 
 TEST_F(PagesTest, ServiceModeWritesTheTestingValuesBackUnchanged) {
   LoadDoors(2, 0x82);
-  EXPECT_FALSE(pages->DTstGrpBox->isEnabled());
-  pages->WrDCfgBtn->click();
+  EXPECT_FALSE(probe.DTstGrpBox->isEnabled());
+  probe.WrDCfgBtn->click();
   ASSERT_EQ(ctl.writes.size(), 3u);
   const auto& sent = ctl.writes[1].data;
   EXPECT_EQ(std::memcmp(&sent[40], params0.data(), 48), 0);
@@ -80,8 +80,8 @@ TEST_F(PagesTest, ServiceModeWritesTheTestingValuesBackUnchanged) {
 
 TEST_F(PagesTest, LiftWriteSendsExactlyTheLiftRecord) {
   LoadLift();
-  ASSERT_TRUE(Choose(pages->lOutSetRows[1].sel, 0x0301));
-  pages->WrLCfgBtn->click();
+  ASSERT_TRUE(Choose(probe.lOutSetRows[1].sel, 0x0301));
+  probe.WrLCfgBtn->click();
   ASSERT_TRUE(host.errors.isEmpty()) << host.errors.join("\n").toStdString();
   ASSERT_EQ(ctl.writes.size(), 1u);
   EXPECT_EQ(ctl.writes[0].kind, 2);
@@ -95,8 +95,8 @@ TEST_F(PagesTest, LiftWriteSendsExactlyTheLiftRecord) {
 
 TEST_F(PagesTest, DoorWriteIsRefusedForALiftController) {
   LoadLift();
-  pages->WrCCfgBtn->click();  // disabled: nothing happens
-  pages->WrDCfgBtnClick();    // called all the same: refused with a message
+  probe.WrCCfgBtn->click();         // disabled: nothing happens
+  emit probe.WrDCfgBtn->clicked();  // its signal all the same: refused with a message
   EXPECT_EQ(SignedWritesSent(ep), 0);
   ASSERT_EQ(host.errors.size(), 1);
   EXPECT_EQ(host.errors[0], QString::fromUtf8(kNotDoorText));
@@ -104,18 +104,18 @@ TEST_F(PagesTest, DoorWriteIsRefusedForALiftController) {
 
 TEST_F(PagesTest, FailedWriteKeepsTheEditsForTheNextTry) {
   LoadDoors(2);
-  ASSERT_TRUE(Choose(pages->dOutRows[5].sel, 0x0107));
+  ASSERT_TRUE(Choose(probe.dOutRows[5].sel, 0x0107));
   ctl.nakFromWrite = 1;  // the controller block goes through, passage 1 is refused
-  pages->WrDCfgBtn->click();
+  probe.WrDCfgBtn->click();
   ASSERT_EQ(host.errors.size(), 1);
   EXPECT_TRUE(host.errors[0].contains("'c'")) << host.errors[0].toStdString();
   EXPECT_EQ(ctl.writes.size(), 1u);
   EXPECT_EQ(doors.passages[0].outputs[5], 0x0107);
-  EXPECT_EQ(Refs(pages->dOutRows[5].sel).front(), 0x0107);
+  EXPECT_EQ(Refs(probe.dOutRows[5].sel).front(), 0x0107);
 
   ctl.nakFromWrite = -1;
   ctl.writes.clear();
-  pages->WrDCfgBtn->click();
+  probe.WrDCfgBtn->click();
   EXPECT_EQ(host.errors.size(), 1);
   ASSERT_EQ(ctl.writes.size(), 3u);
   EXPECT_EQ(zav::GetU16(&ctl.writes[1].data[10]), 0x0107);
@@ -124,8 +124,8 @@ TEST_F(PagesTest, FailedWriteKeepsTheEditsForTheNextTry) {
 TEST_F(PagesTest, IncompleteConfigurationIsNeverWritten) {
   LoadDoors(2, 0x83, /*skipPassage1=*/true);
   ASSERT_FALSE(doors.complete);
-  pages->WrDCfgBtn->click();
-  pages->WrCCfgBtn->click();
+  probe.WrDCfgBtn->click();
+  probe.WrCCfgBtn->click();
   EXPECT_EQ(SignedWritesSent(ep), 0);
   ASSERT_EQ(host.errors.size(), 2);
   EXPECT_EQ(host.errors[0], QString::fromUtf8(kIncompleteText));
@@ -134,7 +134,7 @@ TEST_F(PagesTest, IncompleteConfigurationIsNeverWritten) {
 TEST_F(PagesTest, IncompleteLiftIsNeverWritten) {
   LoadLift();
   lift.complete = false;  // as after a read that failed part-way
-  pages->WrLCfgBtn->click();
+  probe.WrLCfgBtn->click();
   EXPECT_EQ(SignedWritesSent(ep), 0);
   ASSERT_EQ(host.errors.size(), 1);
   EXPECT_EQ(host.errors[0], QString::fromUtf8(kIncompleteText));
@@ -150,7 +150,7 @@ TEST_F(PagesTest, LateDiscoveryRepliesAreTakenInBeforeWriting) {
   std::vector<std::uint8_t> reply(28);
   zav::BuildPlainFrame('O', other, block, 16, reply.data());
   ep.Queue(reply, "10.0.0.9");
-  pages->WrDCfgBtn->click();
+  probe.WrDCfgBtn->click();
   EXPECT_EQ(host.ethFills, 1);
   EXPECT_EQ(host.set.count, 2);
   EXPECT_TRUE(host.errors.isEmpty()) << host.errors.join("\n").toStdString();
