@@ -39,9 +39,12 @@ TConfigPages::TConfigPages(zav::BusDeviceTable& table, zav::PassageConfig& doors
     else if (arrow->objectName() == QLatin1String("ScrollRightButton"))
       arrow->setAccessibleName(QStringLiteral("Przewiń w prawo"));
   }
-  connect(this, &QTabWidget::currentChanged, this, [this](int) {
-    if (!filling_) FillVisiblePage();
-  });
+  connect(this, &QTabWidget::currentChanged, this, [this](int) { CtrlTypeSetChange(); });
+}
+
+// A page turned to is filled then, not while the pages are being shown.
+void TConfigPages::CtrlTypeSetChange() {
+  if (!filling_) FillVisiblePage();
 }
 
 TConfigPages::~TConfigPages() = default;

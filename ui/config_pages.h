@@ -45,6 +45,7 @@ class TConfigPages : public QTabWidget {
   void restoreRequested();
 
  private:
+  void CtrlTypeSetChange();
   void ShowTab(QWidget* page, bool shown);
 
   const zav::BusDeviceTable& table_;

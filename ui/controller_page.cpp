@@ -12,32 +12,19 @@ TControllerPage::TControllerPage(const zav::BusDeviceTable& table, zav::PassageC
                                  FreePointLists& freePoints, QWidget* parent)
     : TConfigPage(table, freePoints, parent), ui(new Ui::TControllerPage), doors_(doors) {
   ui->setupUi(this);
-  // A choice stores the row's binding and refills the page; a click on NC stores only that.
-  using Set = void (zav::PassageConfig::*)(int, zav::IoRef, bool);
-  using SetNc = void (zav::PassageConfig::*)(int, bool);
-  auto bind = [this](std::array<PageRow, 8>& rows, const char* prefix, zav::PointKind kind, Set set,
-                     SetNc setNc) {
-    BindRows(
-        rows, prefix, kind,
-        [this, &rows, set](int i) {
-          std::uint16_t ref;
-          if (!Chosen(rows[i], ref)) return;
-          (doors_.*set)(i, ref, rows[i].cb->isChecked());
-          Fill();
-        },
-        [this, &rows, setNc](int i) { (doors_.*setNc)(i, rows[i].cb->isChecked()); });
-  };
-  bind(outRows_, "COut", zav::PointKind::Output, &zav::PassageConfig::SetControllerOutput,
-       &zav::PassageConfig::SetControllerOutputNc);
-  bind(inRows_, "CIn", zav::PointKind::Input, &zav::PassageConfig::SetControllerInput,
-       &zav::PassageConfig::SetControllerInputNc);
+  BindRows(
+      outRows_, "COut", zav::PointKind::Output, [this](int i) { COutSelChange(i); },
+      [this](int i) { COutCbClick(i); });
+  BindRows(
+      inRows_, "CIn", zav::PointKind::Input, [this](int i) { CInSelChange(i); },
+      [this](int i) { CInCbClick(i); });
   connect(ui->WrCCfgBtn, &QPushButton::clicked, this,
           [this] { WriteSelected(1, kNotDoorText, doors_.complete); });
 }
 
 TControllerPage::~TControllerPage() = default;
 
-void TControllerPage::Fill() {
+void TControllerPage::FillControllerPage() {
   if (table_.passageCount == 0) return;
   const bool wasFilling = filling_;
   filling_ = true;
@@ -67,4 +54,27 @@ void TControllerPage::ShowAirlocks(int airlocks) {
 
 void TControllerPage::SetWritable(bool writable) {
   ui->WrCCfgBtn->setEnabled(writable);
+}
+
+// A choice stores the row's binding and refills the page; a click on NC stores only that.
+void TControllerPage::COutSelChange(int row) {
+  std::uint16_t ref;
+  if (!Chosen(outRows_[row], ref)) return;
+  doors_.SetControllerOutput(row, ref, outRows_[row].cb->isChecked());
+  FillControllerPage();
+}
+
+void TControllerPage::COutCbClick(int row) {
+  doors_.SetControllerOutputNc(row, outRows_[row].cb->isChecked());
+}
+
+void TControllerPage::CInSelChange(int row) {
+  std::uint16_t ref;
+  if (!Chosen(inRows_[row], ref)) return;
+  doors_.SetControllerInput(row, ref, inRows_[row].cb->isChecked());
+  FillControllerPage();
+}
+
+void TControllerPage::CInCbClick(int row) {
+  doors_.SetControllerInputNc(row, inRows_[row].cb->isChecked());
 }

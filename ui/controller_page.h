@@ -20,7 +20,8 @@ class TControllerPage : public TConfigPage {
                   FreePointLists& freePoints, QWidget* parent);
   ~TControllerPage() override;
 
-  void Fill() override;
+  void Fill() override { FillControllerPage(); }
+  void FillControllerPage();
   // Shows the output rows of the controller's airlocks: the last row is the eighth airlock
   // when there are eight, else the evacuation output.
   void ShowAirlocks(int airlocks);
@@ -28,6 +29,12 @@ class TControllerPage : public TConfigPage {
   void SetWritable(bool writable);
 
  private:
+  // What the user does on the page; row is the field index of the control's row.
+  void COutSelChange(int row);
+  void COutCbClick(int row);
+  void CInSelChange(int row);
+  void CInCbClick(int row);
+
   std::unique_ptr<Ui::TControllerPage> ui;
   zav::PassageConfig& doors_;
   std::array<PageRow, 8> outRows_{};

@@ -14,38 +14,14 @@ TLiftPage::TLiftPage(const zav::BusDeviceTable& table, zav::LiftConfig& lift,
                      FreePointLists& freePoints, QWidget* parent)
     : TConfigPage(table, freePoints, parent), ui(new Ui::TLiftPage), lift_(lift) {
   ui->setupUi(this);
-  // A choice is stored and the page filled again.
-  auto chosen = [this](auto& rows, auto set) {
-    return [this, &rows, set](int i) {
-      std::uint16_t ref;
-      if (!Chosen(rows[i], ref)) return;
-      set(i, ref);
-      Fill();
-    };
-  };
-  BindRows(setRows_, "LOutSet", zav::PointKind::OutputSet,
-           chosen(setRows_, [this](int i, std::uint16_t ref) { lift_.SetFloorSet(i, ref); }));
-  BindRows(rdRows_, "LRd", zav::PointKind::Reader,
-           chosen(rdRows_, [this](int r, std::uint16_t ref) { lift_.SetLiftReader(r, ref); }));
+  BindRows(setRows_, "LOutSet", zav::PointKind::OutputSet, [this](int i) { LOutSetSelChange(i); });
+  BindRows(rdRows_, "LRd", zav::PointKind::Reader, [this](int r) { LRdSelChange(r); });
   BindRows(
-      inRows_, "LIn", zav::PointKind::Input,
-      chosen(inRows_,
-             [this](int i, std::uint16_t ref) {
-               lift_.SetLiftInput(i, ref, inRows_[i].cb->isChecked());
-             }),
-      [this](int i) { lift_.SetLiftInputNc(i, inRows_[i].cb->isChecked()); }, 3);
-  connect(ui->LiftTimEd, &QLineEdit::editingFinished, this, [this] {
-    if (filling_) return;
-    lift_.SetUnlockTime(zav::TimeFromText(ui->LiftTimEd->text().toStdString()));
-    ui->LiftTimEd->setModified(false);
-    Fill();
-  });
-  // As for passages, showing the name never stores it again.
-  connect(ui->LiftNameEd, &QLineEdit::textChanged, this, [this](const QString& name) {
-    if (!filling_) lift_.SetName(name.toStdString());
-  });
-  connect(ui->WrLCfgBtn, &QPushButton::clicked, this,
-          [this] { WriteSelected(2, kNotLiftText, lift_.complete); });
+      inRows_, "LIn", zav::PointKind::Input, [this](int i) { LInSelChange(i); },
+      [this](int i) { LInCbClick(i); }, 3);
+  connect(ui->LiftTimEd, &QLineEdit::editingFinished, this, [this] { LiftTimEdExit(); });
+  connect(ui->LiftNameEd, &QLineEdit::textChanged, this, [this] { LiftNameEdChange(); });
+  connect(ui->WrLCfgBtn, &QPushButton::clicked, this, [this] { WrLCfgBtnClick(); });
   connect(ui->KopiaLBtn, &QPushButton::clicked, this, &TConfigPage::backupRequested);
   connect(ui->PrzywrocLBtn, &QPushButton::clicked, this, &TConfigPage::restoreRequested);
 }
@@ -56,7 +32,7 @@ void TLiftPage::NewLoad() {
   ui->LiftTimEd->setModified(false);
 }
 
-void TLiftPage::Fill() {
+void TLiftPage::FillLiftPage() {
   if (table_.passageCount == 0 || table_.controllerKind != 2) return;
   const bool wasFilling = filling_;
   filling_ = true;
@@ -78,4 +54,46 @@ void TLiftPage::Fill() {
   // A time being typed survives a refill by the poll; it is taken in when the edit is left.
   if (!ui->LiftTimEd->isModified()) ShowTime(ui->LiftTimEd, lift_.params.unlockTime);
   filling_ = wasFilling;
+}
+
+// A choice is stored and the page filled again.
+void TLiftPage::LOutSetSelChange(int row) {
+  std::uint16_t ref;
+  if (!Chosen(setRows_[row], ref)) return;
+  lift_.SetFloorSet(row, ref);
+  FillLiftPage();
+}
+
+void TLiftPage::LInSelChange(int row) {
+  std::uint16_t ref;
+  if (!Chosen(inRows_[row], ref)) return;
+  lift_.SetLiftInput(row, ref, inRows_[row].cb->isChecked());
+  FillLiftPage();
+}
+
+void TLiftPage::LInCbClick(int row) {
+  lift_.SetLiftInputNc(row, inRows_[row].cb->isChecked());
+}
+
+void TLiftPage::LRdSelChange(int row) {
+  std::uint16_t ref;
+  if (!Chosen(rdRows_[row], ref)) return;
+  lift_.SetLiftReader(row, ref);
+  FillLiftPage();
+}
+
+void TLiftPage::LiftTimEdExit() {
+  if (filling_) return;
+  lift_.SetUnlockTime(zav::TimeFromText(ui->LiftTimEd->text().toStdString()));
+  ui->LiftTimEd->setModified(false);
+  FillLiftPage();
+}
+
+// As for passages, showing the name never stores it again.
+void TLiftPage::LiftNameEdChange() {
+  if (!filling_) lift_.SetName(ui->LiftNameEd->text().toStdString());
+}
+
+void TLiftPage::WrLCfgBtnClick() {
+  WriteSelected(2, kNotLiftText, lift_.complete);
 }

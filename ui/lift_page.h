@@ -21,9 +21,19 @@ class TLiftPage : public TConfigPage {
   ~TLiftPage() override;
 
   void NewLoad() override;
-  void Fill() override;
+  void Fill() override { FillLiftPage(); }
+  void FillLiftPage();
 
  private:
+  // What the user does on the page; row is the field index of the control's row.
+  void LOutSetSelChange(int row);
+  void LInSelChange(int row);
+  void LInCbClick(int row);
+  void LRdSelChange(int row);
+  void LiftTimEdExit();
+  void LiftNameEdChange();
+  void WrLCfgBtnClick();
+
   std::unique_ptr<Ui::TLiftPage> ui;
   zav::LiftConfig& lift_;
   std::array<PageRow, 8> setRows_{};

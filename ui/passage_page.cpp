@@ -28,82 +28,25 @@ TPassagePage::TPassagePage(const zav::BusDeviceTable& table, zav::PassageConfig&
                            QSizePolicy::Fixed);
   ui->buttons->invalidate();
 
-  // A choice stores the row's binding for the passage on the strip and refills the page; a
-  // click on the check box stores only that.
-  using Set = void (zav::PassageConfig::*)(int, int, zav::IoRef, bool);
-  using SetNc = void (zav::PassageConfig::*)(int, int, bool);
-  auto bind = [this](auto& rows, const char* prefix, zav::PointKind kind, Set set, SetNc setNc) {
-    BindRows(
-        rows, prefix, kind,
-        [this, &rows, set](int i) {
-          EditRow(rows[i],
-                  [&](int p, std::uint16_t ref, bool nc) { (doors_.*set)(p, i, ref, nc); });
-        },
-        [this, &rows, setNc](int i) {
-          EditCheck([&](int p) { (doors_.*setNc)(p, i, rows[i].cb->isChecked()); });
-        });
-  };
-  bind(outRows_, "Out", zav::PointKind::Output, &zav::PassageConfig::SetOutput,
-       &zav::PassageConfig::SetOutputNc);
-  bind(inRows_, "In", zav::PointKind::Input, &zav::PassageConfig::SetInput,
-       &zav::PassageConfig::SetInputNc);
   BindRows(
-      rdRows_, "Rd", zav::PointKind::Reader,
-      [this](int r) {
-        EditRow(rdRows_[r], [&](int p, std::uint16_t ref, bool) { doors_.SetReader(p, r, ref); });
-      },
-      [this](int r) {
-        EditCheck([&](int p) { doors_.SetReaderExit(p, r, rdRows_[r].cb->isChecked()); });
-      });
-
-  connect(ui->DoorTc, &QTabBar::currentChanged, this, [this](int) {
-    if (filling_) return;
-    // The strip does not take the focus, so a time typed for the passage on show and not yet
-    // left would be lost; it is taken in for that passage first.
-    const bool shown = shownPassage_ >= 0 && shownPassage_ < doors_.PassageCount();
-    for (auto [edit, set] : {std::pair(ui->RygTimEd, &zav::PassageConfig::SetBoltTime),
-                             std::pair(ui->OpenTimEd, &zav::PassageConfig::SetOpenTime)}) {
-      if (shown && edit->isModified()) (doors_.*set)(shownPassage_, TimeOf(edit));
-      edit->setModified(false);
-    }
-    Fill();
-  });
-  // Showing a name must not store it again: a name byte with no Windows-1250 meaning would
-  // come back as "?" and the unused bytes after the NUL would be cleared.
-  connect(ui->DoorNameEd, &QLineEdit::textChanged, this, [this](const QString& name) {
-    if (filling_ || shownPassage_ < 0 || shownPassage_ >= doors_.PassageCount()) return;
-    doors_.SetName(shownPassage_, name.toStdString());
-  });
-  connect(ui->TypeCb, &QComboBox::currentIndexChanged, this, [this](int type) {
-    if (!filling_ && type >= 0) EditCheck([&](int p) { doors_.SetType(p, type); });
-  });
-  connect(ui->RygTimEd, &QLineEdit::editingFinished, this,
-          [this] { TakeTime(ui->RygTimEd, &zav::PassageConfig::SetBoltTime); });
-  connect(ui->OpenTimEd, &QLineEdit::editingFinished, this,
-          [this] { TakeTime(ui->OpenTimEd, &zav::PassageConfig::SetOpenTime); });
-  connect(ui->KlamkaCb, &QCheckBox::clicked, this, [this](bool) {
-    if (!filling_) EditCheck([&](int p) { doors_.SetHandleOpening(p, ui->KlamkaCb->isChecked()); });
-  });
-  connect(ui->FullTimCb, &QCheckBox::clicked, this, [this](bool) {
-    if (!filling_)
-      EditCheck([&](int p) { doors_.SetFullBoltPulse(p, ui->FullTimCb->isChecked()); });
-  });
-  // The airlock selectors are pure lists: a typed text that names no airlock would leave no
-  // item chosen and store a meaningless airlock value.
-  for (QComboBox* sel : {ui->Sluza1Sel, ui->Sluza2Sel}) {
-    connect(sel, &QComboBox::currentIndexChanged, this, [this](int) {
-      const int p = EditedPassage();
-      const int first = ui->Sluza1Sel->currentIndex();
-      const int second = ui->Sluza2Sel->currentIndex();
-      // No item chosen means no airlock value at all: leave the record as it is.
-      if (filling_ || p < 0 || first < 0 || second < 0) return;
-      doors_.SetAirlocks(p, first, second);
-      Fill();
-    });
-  }
-
-  connect(ui->WrDCfgBtn, &QPushButton::clicked, this,
-          [this] { WriteSelected(1, kNotDoorText, doors_.complete); });
+      outRows_, "Out", zav::PointKind::Output, [this](int i) { DOutSelChange(i); },
+      [this](int i) { DOutCbClick(i); });
+  BindRows(
+      inRows_, "In", zav::PointKind::Input, [this](int i) { DInSelChange(i); },
+      [this](int i) { DInCbClick(i); });
+  BindRows(
+      rdRows_, "Rd", zav::PointKind::Reader, [this](int r) { DRdSelChange(r); },
+      [this](int r) { DRdCbClick(r); });
+  connect(ui->DoorTc, &QTabBar::currentChanged, this, [this](int) { DoorTcChange(); });
+  connect(ui->DoorNameEd, &QLineEdit::textChanged, this, [this] { DoorNameEdChange(); });
+  connect(ui->TypeCb, &QComboBox::currentIndexChanged, this, [this] { TypeCbChange(); });
+  connect(ui->RygTimEd, &QLineEdit::editingFinished, this, [this] { RygTimEdExit(); });
+  connect(ui->OpenTimEd, &QLineEdit::editingFinished, this, [this] { OpenTimEdExit(); });
+  connect(ui->KlamkaCb, &QCheckBox::clicked, this, [this] { KlamkaCbClick(); });
+  connect(ui->FullTimCb, &QCheckBox::clicked, this, [this] { FullTimCbClick(); });
+  for (QComboBox* sel : {ui->Sluza1Sel, ui->Sluza2Sel})
+    connect(sel, &QComboBox::currentIndexChanged, this, [this] { Sluza1SelChange(); });
+  connect(ui->WrDCfgBtn, &QPushButton::clicked, this, [this] { WrDCfgBtnClick(); });
   connect(ui->HelpDoorBtn, &QPushButton::clicked, this, &TConfigPage::helpRequested);
   connect(ui->RapCfgBtn, &QPushButton::clicked, this, &TConfigPage::reportRequested);
   connect(ui->KopiaBtn, &QPushButton::clicked, this, &TConfigPage::backupRequested);
@@ -156,7 +99,7 @@ void TPassagePage::SetAirlockItems(int airlocks) {
   for (int k = 2; k <= airlocks; ++k) second->addItem(QStringLiteral("Śluza %1").arg(k));
 }
 
-void TPassagePage::Fill() {
+void TPassagePage::FillPassagePage() {
   if (table_.passageCount == 0) return;
   const int p = ui->DoorTc->currentIndex();
   if (p < 0 || p >= doors_.PassageCount()) return;
@@ -221,17 +164,70 @@ int TPassagePage::EditedPassage() const {
   return p >= 0 && p < doors_.PassageCount() ? p : -1;
 }
 
+// A choice stores the row's binding for the passage on the strip and refills the page; a
+// click on a check box stores only that.
 void TPassagePage::EditRow(PageRow& row, const std::function<void(int, std::uint16_t, bool)>& set) {
   const int p = EditedPassage();
   std::uint16_t ref;
   if (p < 0 || !Chosen(row, ref)) return;
   set(p, ref, row.cb->isChecked());
-  Fill();
+  FillPassagePage();
 }
 
 void TPassagePage::EditCheck(const std::function<void(int)>& set) {
   const int p = EditedPassage();
-  if (p >= 0) set(p);
+  if (!filling_ && p >= 0) set(p);
+}
+
+void TPassagePage::DOutSelChange(int row) {
+  EditRow(outRows_[row],
+          [&](int p, std::uint16_t ref, bool nc) { doors_.SetOutput(p, row, ref, nc); });
+}
+
+void TPassagePage::DOutCbClick(int row) {
+  EditCheck([&](int p) { doors_.SetOutputNc(p, row, outRows_[row].cb->isChecked()); });
+}
+
+void TPassagePage::DInSelChange(int row) {
+  EditRow(inRows_[row],
+          [&](int p, std::uint16_t ref, bool nc) { doors_.SetInput(p, row, ref, nc); });
+}
+
+void TPassagePage::DInCbClick(int row) {
+  EditCheck([&](int p) { doors_.SetInputNc(p, row, inRows_[row].cb->isChecked()); });
+}
+
+void TPassagePage::DRdSelChange(int row) {
+  EditRow(rdRows_[row], [&](int p, std::uint16_t ref, bool) { doors_.SetReader(p, row, ref); });
+}
+
+void TPassagePage::DRdCbClick(int row) {
+  EditCheck([&](int p) { doors_.SetReaderExit(p, row, rdRows_[row].cb->isChecked()); });
+}
+
+// The airlock selectors are pure lists: a typed text that names no airlock would leave no item
+// chosen and store a meaningless airlock value.
+void TPassagePage::Sluza1SelChange() {
+  const int p = EditedPassage();
+  const int first = ui->Sluza1Sel->currentIndex();
+  const int second = ui->Sluza2Sel->currentIndex();
+  // No item chosen means no airlock value at all: leave the record as it is.
+  if (filling_ || p < 0 || first < 0 || second < 0) return;
+  doors_.SetAirlocks(p, first, second);
+  FillPassagePage();
+}
+
+void TPassagePage::KlamkaCbClick() {
+  EditCheck([&](int p) { doors_.SetHandleOpening(p, ui->KlamkaCb->isChecked()); });
+}
+
+void TPassagePage::FullTimCbClick() {
+  EditCheck([&](int p) { doors_.SetFullBoltPulse(p, ui->FullTimCb->isChecked()); });
+}
+
+void TPassagePage::TypeCbChange() {
+  const int type = ui->TypeCb->currentIndex();
+  if (type >= 0) EditCheck([&](int p) { doors_.SetType(p, type); });
 }
 
 // The time edits belong to the passage on show, which differs from the selected tab for the
@@ -240,5 +236,37 @@ void TPassagePage::TakeTime(QLineEdit* edit, void (zav::PassageConfig::*set)(int
   if (filling_ || shownPassage_ < 0 || shownPassage_ >= doors_.PassageCount()) return;
   (doors_.*set)(shownPassage_, TimeOf(edit));
   edit->setModified(false);
-  Fill();
+  FillPassagePage();
+}
+
+void TPassagePage::RygTimEdExit() {
+  TakeTime(ui->RygTimEd, &zav::PassageConfig::SetBoltTime);
+}
+
+void TPassagePage::OpenTimEdExit() {
+  TakeTime(ui->OpenTimEd, &zav::PassageConfig::SetOpenTime);
+}
+
+// Showing a name must not store it again: a name byte with no Windows-1250 meaning would come
+// back as "?" and the unused bytes after the NUL would be cleared.
+void TPassagePage::DoorNameEdChange() {
+  if (filling_ || shownPassage_ < 0 || shownPassage_ >= doors_.PassageCount()) return;
+  doors_.SetName(shownPassage_, ui->DoorNameEd->text().toStdString());
+}
+
+void TPassagePage::DoorTcChange() {
+  if (filling_) return;
+  // The strip does not take the focus, so a time typed for the passage on show and not yet
+  // left would be lost; it is taken in for that passage first.
+  const bool shown = shownPassage_ >= 0 && shownPassage_ < doors_.PassageCount();
+  for (auto [edit, set] : {std::pair(ui->RygTimEd, &zav::PassageConfig::SetBoltTime),
+                           std::pair(ui->OpenTimEd, &zav::PassageConfig::SetOpenTime)}) {
+    if (shown && edit->isModified()) (doors_.*set)(shownPassage_, TimeOf(edit));
+    edit->setModified(false);
+  }
+  FillPassagePage();
+}
+
+void TPassagePage::WrDCfgBtnClick() {
+  WriteSelected(1, kNotDoorText, doors_.complete);
 }

@@ -21,7 +21,8 @@ class TPassagePage : public TConfigPage {
   ~TPassagePage() override;
 
   void NewLoad() override;
-  void Fill() override;
+  void Fill() override { FillPassagePage(); }
+  void FillPassagePage();
   // A tab for each passage, the first one chosen, and the airlocks the selectors offer.
   void ShowPassages(int passages, int airlocks);
 
@@ -34,6 +35,22 @@ class TPassagePage : public TConfigPage {
   void EditCheck(const std::function<void(int)>& set);
   // Takes in the time typed in edit for the passage on show.
   void TakeTime(QLineEdit* edit, void (zav::PassageConfig::*set)(int, int));
+  // What the user does on the page; row is the field index of the control's row.
+  void DOutSelChange(int row);
+  void DOutCbClick(int row);
+  void DInSelChange(int row);
+  void DInCbClick(int row);
+  void DRdSelChange(int row);
+  void DRdCbClick(int row);
+  void Sluza1SelChange();
+  void KlamkaCbClick();
+  void FullTimCbClick();
+  void TypeCbChange();
+  void RygTimEdExit();
+  void OpenTimEdExit();
+  void DoorNameEdChange();
+  void DoorTcChange();
+  void WrDCfgBtnClick();
   void SetAirlockItems(int airlocks);
 
   std::unique_ptr<Ui::TPassagePage> ui;
