@@ -60,31 +60,25 @@ const char* KindPrefix(PointKind kind) {
   return "";
 }
 
+KindPoints PointsOf(const BusDevice& d, PointKind kind) {
+  switch (kind) {
+    case PointKind::Output:
+      return {d.outputs, d.outputsTaken};
+    case PointKind::Input:
+      return {d.inputs, d.inputsTaken};
+    case PointKind::Reader:
+      return {d.readers, d.readersTaken};
+    case PointKind::OutputSet:
+      return {d.outputSets, d.outputSetsTaken};
+  }
+  return {};
+}
+
 int FreePoints(const BusDeviceTable& table, PointKind kind, IoRef* out) {
   int n = 0;
   for (int j = 0; j < table.activeCount; ++j) {
     const int pos = table.order[j];
-    const BusDevice& d = table.devices[pos];
-    int points = 0;
-    std::uint32_t taken = 0;
-    switch (kind) {
-      case PointKind::Output:
-        points = d.outputs;
-        taken = d.outputsTaken;
-        break;
-      case PointKind::Input:
-        points = d.inputs;
-        taken = d.inputsTaken;
-        break;
-      case PointKind::Reader:
-        points = d.readers;
-        taken = d.readersTaken;
-        break;
-      case PointKind::OutputSet:
-        points = d.outputSets;
-        taken = d.outputSetsTaken;
-        break;
-    }
+    const auto [points, taken] = PointsOf(table.devices[pos], kind);
     // The free points of the device in ascending order, one step per free point: a page fill
     // lists every kind for up to 128 devices of 31 points.
     std::uint32_t free = ~taken & (points >= 32 ? ~0u : (1u << points) - 1u);

@@ -40,6 +40,13 @@ enum class ChoiceFilter {
 // "Out", "In", "Rd", or "" for output sets.
 const char* KindPrefix(PointKind kind);
 
+// A device's point count of a kind and the bits of the points already taken.
+struct KindPoints {
+  int points = 0;
+  std::uint32_t taken = 0;
+};
+KindPoints PointsOf(const BusDevice& d, PointKind kind);
+
 // Free points of a kind in display order, without NC flag; out holds kMaxFreePoints.
 int FreePoints(const BusDeviceTable& table, PointKind kind, IoRef* out);
 void TakePoint(BusDeviceTable& table, PointKind kind, IoRef ref);

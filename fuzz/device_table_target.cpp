@@ -27,7 +27,7 @@ PointKind KindOf(std::uint8_t b) {
   return static_cast<PointKind>(b & 3);
 }
 
-int PointsOf(const BusDevice& d, PointKind kind) {
+int PointCount(const BusDevice& d, PointKind kind) {
   switch (kind) {
     case PointKind::Output:
       return d.outputs;
@@ -80,7 +80,7 @@ void CheckFreePoints(const BusDeviceTable& t) {
       ZAV_FUZZ_CHECK(IsDeviceRef(r) && (r & 0x60) == 0 && (r & kNcBit) == 0);
       const int idx = index.of[RefDevice(r)];
       ZAV_FUZZ_CHECK(idx >= 0);
-      ZAV_FUZZ_CHECK(RefPoint(r) < PointsOf(t.devices[RefDevice(r)], kind));
+      ZAV_FUZZ_CHECK(RefPoint(r) < PointCount(t.devices[RefDevice(r)], kind));
       ZAV_FUZZ_CHECK(!IsTaken(t, kind, r));
       ZAV_FUZZ_CHECK(idx > prevIndex || (idx == prevIndex && RefPoint(r) > prevPoint));
       prevIndex = idx;
@@ -89,7 +89,7 @@ void CheckFreePoints(const BusDeviceTable& t) {
     int all = 0;
     for (int j = 0; j < t.activeCount; ++j) {
       const BusDevice& d = t.devices[t.order[j]];
-      for (int p = 0; p < PointsOf(d, kind); ++p) {
+      for (int p = 0; p < PointCount(d, kind); ++p) {
         all += IsTaken(t, kind, static_cast<IoRef>((t.order[j] << 8) | p)) ? 0 : 1;
       }
     }

@@ -16,28 +16,9 @@ bool FreePointLists::SourceChanged(std::size_t k) {
   sourceCount_[k] = n;
   for (int j = 0; j < n; ++j) {
     const int pos = table_.order[j];
-    const zav::BusDevice& d = table_.devices[static_cast<std::size_t>(pos)];
-    std::uint64_t points = 0, taken = 0;
-    switch (kind) {
-      case zav::PointKind::Output:
-        points = d.outputs;
-        taken = d.outputsTaken;
-        break;
-      case zav::PointKind::Input:
-        points = d.inputs;
-        taken = d.inputsTaken;
-        break;
-      case zav::PointKind::Reader:
-        points = d.readers;
-        taken = d.readersTaken;
-        break;
-      case zav::PointKind::OutputSet:
-        points = d.outputSets;
-        taken = d.outputSetsTaken;
-        break;
-    }
-    const std::uint64_t key =
-        (static_cast<std::uint64_t>(pos & 0xFF) << 48) | (points << 32) | taken;
+    const auto [points, taken] = zav::PointsOf(table_.devices[static_cast<std::size_t>(pos)], kind);
+    const std::uint64_t key = (static_cast<std::uint64_t>(pos & 0xFF) << 48) |
+                              (static_cast<std::uint64_t>(points & 0xFFFF) << 32) | taken;
     auto& slot = source_[k][static_cast<std::size_t>(j)];
     if (slot != key) {
       slot = key;
