@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <stdexcept>
 
 #if defined(__x86_64__)
@@ -174,6 +175,12 @@ void AES::SetKey(const std::uint8_t* key, std::size_t keyLength) {
   if (keyLength != 16 && keyLength != 24 && keyLength != 32) {
     throw std::invalid_argument("AES key must be 16, 24 or 32 bytes");
   }
+  // Every signed command keys the cipher with its controller's session key, mostly the key it
+  // already holds: the schedule is kept then.
+  if (keyed_ && keyLength == static_cast<std::size_t>(4 * Nk) &&
+      std::memcmp(roundKeyBytes, key, keyLength) == 0)
+    return;
+  keyed_ = true;
   Nk = static_cast<std::int32_t>(keyLength / 4);
   Nr = Nk + 6;
   const int total = 4 * (Nr + 1);

@@ -30,6 +30,9 @@ class AES : public Coder {
   std::uint32_t roundKeys[60] = {};
   // The same round keys as bytes in cipher order, for the processor's AES instructions.
   alignas(16) std::uint8_t roundKeyBytes[240] = {};
+
+ private:
+  bool keyed_ = false;  // SetKey has run: the first round key is the key itself
 };
 
 // Whether Encrypt uses the processor's AES instructions (where it has them); tests switch it

@@ -99,6 +99,22 @@ TEST(Aes, RekeyingToShorterKeyAndRoundTrips) {
     }
   }
   EXPECT_THROW(aes.SetKey(Counting(20).data(), 20), std::invalid_argument);
+
+  // Keying again with the key held keeps the schedule; the all-zero key on a new cipher, whose
+  // schedule starts all zero, is still applied.
+  AES zero;
+  const Bytes zeroKey(16);
+  for (int i = 0; i < 2; ++i) {
+    zero.SetKey(zeroKey.data(), 16);
+    Bytes z(16);
+    zero.Encrypt(z.data());
+    EXPECT_EQ(z, Hex("66e94bd4ef8a2c3b884cfa59ca342b2e"));
+  }
+  zero.SetKey(Counting(16).data(), 16);
+  zero.SetKey(Counting(16).data(), 16);
+  Bytes again = Hex("00112233445566778899aabbccddeeff");
+  zero.Encrypt(again.data());
+  EXPECT_EQ(again, Hex("69c4e0d86a7b0430d8cdb78070b4c55a"));
 }
 
 // RFC 4493 section 4, key 2b7e1516...
