@@ -47,8 +47,10 @@ void TControllerPage::ShowAirlocks(int airlocks) {
     outRows_[i].sel->setVisible(visible);
     outRows_[i].cb->setVisible(visible);
   }
-  outRows_[7].lb->setText(airlocks == 8 ? QStringLiteral("Śluza 8:")
-                                        : QStringLiteral("Ewakuacja:"));
+  const QString caption = airlocks == 8 ? QStringLiteral("Śluza 8:") : QStringLiteral("Ewakuacja:");
+  // Every load shows the airlocks again; the row is renamed only when its caption changes.
+  if (outRows_[7].lb->text() == caption) return;
+  outRows_[7].lb->setText(caption);
   NameRow(outRows_[7]);
 }
 

@@ -28,8 +28,20 @@ bool FreePointLists::SourceChanged(std::size_t k) {
   return changed;
 }
 
+void FreePointLists::LookAtNames() {
+  namesLooked_ = true;
+  bool changed = false;
+  for (std::size_t i = 0; i < ids_.size(); ++i) {
+    if (ids_[i] == table_.devices[i].id) continue;
+    ids_[i] = table_.devices[i].id;
+    changed = true;
+  }
+  if (changed) ++namesVersion_;
+}
+
 void FreePointLists::Fill(IoSelectorModel& model, std::uint16_t current, int filter,
                           std::uint16_t sameAs) {
+  if (!namesLooked_) LookAtNames();
   const auto kind = static_cast<zav::PointKind>(model.Kind());
   const auto k = static_cast<std::size_t>(model.Kind());
   if (!(listedKinds_ & (1u << k)) && SourceChanged(k)) {
@@ -63,5 +75,5 @@ void FreePointLists::Fill(IoSelectorModel& model, std::uint16_t current, int fil
           if (zav::RefDevice(free[i]) == wanted) out[n++] = free[i];
         return n;
       },
-      inputs);
+      inputs, namesVersion_);
 }

@@ -33,12 +33,19 @@ class IoSelectorModel : public QAbstractListModel {
   // The same, when inputs sums up everything fill writes from: a refill with the inputs of
   // the last one and the same device names leaves the items without calling fill. The caller
   // must give other inputs whenever fill could write other references.
+  // namesVersion, when not 0, stands for the device identifiers: the same version means the
+  // same identifiers, so they need not be compared.
   template <class Fill>
-  bool Refill(Fill&& fill, std::uint64_t inputs) {
-    if (filled_ && inputs != kAnyInputs && inputs == inputs_ && !NamesChanged()) return false;
+  bool Refill(Fill&& fill, std::uint64_t inputs, std::uint32_t namesVersion = 0) {
+    if (filled_ && inputs != kAnyInputs && inputs == inputs_ &&
+        ((namesVersion != 0 && namesVersion == namesVersion_) || !NamesChanged())) {
+      namesVersion_ = namesVersion;
+      return false;
+    }
     const int n = fill(scratch_.data());
     const bool changed = Commit(n < 0 ? 0 : (n > kCapacity ? kCapacity : n));
     inputs_ = inputs;
+    namesVersion_ = namesVersion;
     return changed;
   }
 
@@ -67,6 +74,7 @@ class IoSelectorModel : public QAbstractListModel {
   // What the last refill was made from; kAnyInputs: unknown, never matches.
   static constexpr std::uint64_t kAnyInputs = ~std::uint64_t{0};
   std::uint64_t inputs_ = kAnyInputs;
+  std::uint32_t namesVersion_ = 0;  // of the identifiers the items were last checked against
   std::array<std::uint16_t, kCapacity> refs_{};
   // The identifiers of the table positions when the items were set; texts are made from them.
   std::array<std::uint32_t, 128> ids_{};  // one per bus device table position

@@ -191,6 +191,15 @@ TEST_F(SelectorModelTest, FreePointsFollowEveryChangeOfTheTable) {
   table.activeCount = 1;
   fill(N);
   ExpectShows({N, 0x0300, 0x0301});
+  // A renamed device with the same points is announced, so the selector paints the new name;
+  // a fill that finds everything as it was announces nothing.
+  QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+  fill(N);
+  EXPECT_EQ(resets.count(), 0);
+  table.devices[3].id = (701u << 16) | 77u;
+  fill(N);
+  EXPECT_EQ(resets.count(), 1);
+  ExpectShows({N, 0x0300, 0x0301});
 }
 
 TEST_F(PagesTest, LoadingAgainSelectsTheFirstPassageAndKeepsTheTabTexts) {
