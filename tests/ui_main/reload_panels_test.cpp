@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -52,6 +53,7 @@ class ReloadPanelsTest : public QObject {
   void pollChangingOneLineShowsTheNewLine();
   void anotherControllerWithAsManyDevicesShowsItsOwn();
   void sameControllerAgainStartsTheListAfresh();
+  void sameControllerAgainDropsWhatWasTypedOrEdited();
 };
 
 void ReloadPanelsTest::pollChangingOneLineShowsTheNewLine() {
@@ -137,6 +139,45 @@ void ReloadPanelsTest::sameControllerAgainStartsTheListAfresh() {
   QCOMPARE(list->currentIndex().row(), -1);
   QCOMPARE(list->verticalScrollBar()->value(), 0);
   QCOMPARE(rig.Probe().DoorTc->currentIndex(), 0);
+  QCOMPARE(rig.boxes.texts, QStringList());
+}
+
+// Reading the same controller again throws away what the pages hold beyond what it read: a time
+// typed and not yet taken in, an edited name, and the editing rights of a mode it left.
+void ReloadPanelsTest::sameControllerAgainDropsWhatWasTypedOrEdited() {
+  Rig rig;
+  SimCtl& c = rig.net.Add(Ctl(305, 66), "10.0.0.2", 3);
+  TMainWin& w = rig.Start();
+  PageProbe& p = rig.Probe();
+  const QString time = p.RygTimEd->text();
+  const QString name = p.DoorNameEd->text();
+  QVERIFY(p.RygTimEd->isEnabled());
+
+  p.RygTimEd->setText(QStringLiteral("9"));
+  p.RygTimEd->setModified(true);
+  w.EthLstBoxClick();
+  rig.Settle();
+  QCOMPARE(p.RygTimEd->text(), time);
+  QVERIFY(!p.RygTimEd->isModified());
+
+  p.DoorNameEd->setText(QStringLiteral("Inna nazwa"));
+  QCOMPARE(QString::fromStdString(w.Edited().doors.Name(0)), QStringLiteral("Inna nazwa"));
+  w.EthLstBoxClick();
+  rig.Settle();
+  QCOMPARE(p.DoorNameEd->text(), name);
+
+  c.mode = 2;  // Serwis: the test parameters are no longer the installer's
+  w.EthLstBoxClick();
+  rig.Settle();
+  QVERIFY(!p.RygTimEd->isEnabled());
+
+  // Nothing changed at all: the pages show what was read.
+  w.EthLstBoxClick();
+  rig.Settle();
+  QCOMPARE(p.RygTimEd->text(), time);
+  QCOMPARE(p.DoorNameEd->text(), name);
+  QVERIFY(!p.RygTimEd->isEnabled());
+  QCOMPARE(c.Count('D'), 5);
   QCOMPARE(rig.boxes.texts, QStringList());
 }
 
