@@ -1,6 +1,7 @@
 // The text of a backup file. Written by hand rather than through a JSON document: a backup of
 // a large controller is tens of kilobytes, and making it must cost little next to reading the
 // controller, even on a fast network. ParseBackup reads it back with the JSON library.
+#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -80,9 +81,11 @@ void WriteDevices(Writer& w, const BusDeviceTable& table) {
     if (!first) w.out_ += ',';
     first = false;
     w.Indent(2);
-    w.out_ += "{\"position\": " + std::to_string(i) + ", \"id_hex\": ";
-    w.String(IdHex(id));
-    w.out_ += ", \"line\": ";
+    // Digits and hex digits need no escape.
+    char pos[12];
+    const auto end = std::to_chars(pos, pos + sizeof pos, i).ptr;
+    w.out_.append("{\"position\": ").append(pos, end).append(", \"id_hex\": \"");
+    w.out_.append(IdHex(id)).append("\", \"line\": ");
     w.String(table.DeviceLine(i));
     w.out_ += '}';
   }
@@ -156,8 +159,8 @@ std::string BackupToJson(const Backup& b) {
   for (std::size_t i = 0; i < b.blocks.size(); ++i) {
     if (i > 0) out += ',';
     w.Indent(2);
-    out += "{\"kind\": " + std::to_string(b.blocks[i].kind) +
-           ", \"index\": " + std::to_string(b.blocks[i].index) + ", \"hex\": ";
+    out.append("{\"kind\": ").append(std::to_string(b.blocks[i].kind));
+    out.append(", \"index\": ").append(std::to_string(b.blocks[i].index)).append(", \"hex\": ");
     w.Hex(b.blocks[i].bytes);
     out += '}';
   }

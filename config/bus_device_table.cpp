@@ -1,6 +1,7 @@
 #include "config/bus_device_table.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "link/udpdev.h"
 
@@ -167,16 +168,31 @@ const char* BusDeviceTable::StatusSuffix(std::uint8_t state) {
 std::string BusDeviceTable::LongName(int pos) const {
   if (!ValidPos(pos)) return std::string();
   const BusDevice& d = devices[pos];
-  char tail[16];
-  std::snprintf(tail, sizeof tail, "/%c%d", static_cast<char>('A' + SubField(d.id)),
-                static_cast<int>(d.suffixNo));
-  return DevName(d.id) + tail;
+  // "%s/%c%d" of the name, the letter A..D and the suffix number (0..255), made by hand: the
+  // device panel, the report and a backup name every device of the bus.
+  std::string name = DevName(d.id);
+  char tail[5];
+  char* p = tail;
+  *p++ = '/';
+  *p++ = static_cast<char>('A' + SubField(d.id));
+  const unsigned n = d.suffixNo;
+  if (n >= 100) *p++ = static_cast<char>('0' + n / 100);
+  if (n >= 10) *p++ = static_cast<char>('0' + n / 10 % 10);
+  *p++ = static_cast<char>('0' + n % 10);
+  name.append(tail, p);
+  return name;
 }
 
 std::string BusDeviceTable::DeviceLine(int pos) const {
   if (!ValidPos(pos)) return std::string();
   const BusDevice& d = devices[pos];
-  return std::string(TypeName(Family(d.id))) + ": " + LongName(pos) + StatusSuffix(d.state);
+  const std::string name = LongName(pos);
+  const char* type = TypeName(Family(d.id));
+  const char* suffix = StatusSuffix(d.state);
+  std::string line;
+  line.reserve(std::strlen(type) + 2 + name.size() + std::strlen(suffix));
+  line.append(type).append(": ").append(name).append(suffix);
+  return line;
 }
 
 std::string BusDeviceTable::PairLabel(ReplacementPair pair) const {

@@ -38,12 +38,19 @@ std::uint32_t FrameCrc(const std::uint8_t* bytes, std::size_t n) {
 }
 
 std::string DevName(DeviceId id) {
+  // Made by hand rather than with snprintf: lists, reports and backups name every device.
+  // The model is below 100 and the serial below 65536, so the name is always ten characters:
+  // "%c%02d_%05u" of the family letter, model + 100 and the serial.
   static constexpr char kLetters[] = "RTZKCKFD???";
   // Family is at most 1023 / 100 = 10, inside the table.
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%c%02d_%05u", kLetters[Family(id)],
-                static_cast<int>(Model(id)) + 100, Serial(id));
-  return buf;
+  char buf[10];
+  buf[0] = kLetters[Family(id)];
+  unsigned model = Model(id) + 100;
+  for (int i = 3; i >= 1; --i, model /= 10) buf[i] = static_cast<char>('0' + model % 10);
+  buf[4] = '_';
+  unsigned serial = Serial(id);
+  for (int i = 9; i >= 5; --i, serial /= 10) buf[i] = static_cast<char>('0' + serial % 10);
+  return std::string(buf, sizeof buf);
 }
 
 std::string IpText(std::uint32_t addr) {

@@ -192,6 +192,15 @@ TEST(BusDeviceTableText, LinesSuffixesAndLabels) {
   EXPECT_STREQ(BusDeviceTable::StatusSuffix(0x10), ",   (nowy)");
   EXPECT_EQ(t.PairLabel(1 + 256 * 2), DevName(Id(5, 12, 2)) + " <-- " + DevName(Id(950, 3)));
   EXPECT_EQ(t.DeviceLine(200), "");
+  // Every suffix number and letter: plain decimal, no leading zeros.
+  for (unsigned n = 0; n < 256; ++n) {
+    const unsigned sub = n % 4;
+    ASSERT_TRUE(DecodeBytes(t, DeviceTableReply(0x22, {Entry(kCtl, 2, 0, 0, 0, 0, 0),
+                                                       Entry(Id(5, 12, sub), static_cast<std::uint8_t>(n),
+                                                             0, 0, 0, 0, 1)})));
+    EXPECT_EQ(t.LongName(1), DevName(Id(5, 12, sub)) + "/" + static_cast<char>('A' + sub) +
+                                 std::to_string(n));
+  }
 }
 
 TEST(BusDeviceTableLink, ReadAndRefreshAgainstScriptedController) {

@@ -1,6 +1,7 @@
 // Datagram layouts, checksum, identifier names and address text.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -106,6 +107,14 @@ TEST(DevName, Formats) {
     ASSERT_EQ(name.size(), 10u) << type;
     EXPECT_EQ(name[0], letters[type / 100]) << type;
     EXPECT_EQ(name.substr(1, 3), std::to_string(type % 100 + 100)) << type;
+  }
+  // Every serial: five digits with leading zeros after the underscore.
+  for (unsigned serial = 0; serial < 65536; ++serial) {
+    char want[8];
+    std::snprintf(want, sizeof want, "%05u", serial);
+    const std::string name = DevName((305u << 16) | serial);
+    ASSERT_EQ(name.substr(0, 5), "K105_") << serial;
+    ASSERT_EQ(name.substr(5), want) << serial;
   }
 }
 
