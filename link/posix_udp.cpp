@@ -15,6 +15,8 @@
 #include <exception>
 #include <system_error>
 
+#include "link/wire.h"
+
 namespace zav {
 
 namespace {
@@ -88,9 +90,8 @@ int PosixUdpEndpoint::Receive(std::uint8_t* buf, std::size_t cap, int waitMs, st
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
       ThrowErrno("recvfrom");
     }
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-    fromAddr = text;
+    // IpText rather than inet_ntop, which formats through sprintf: every reply passes here.
+    fromAddr = IpText(ntohl(from.sin_addr.s_addr));
     fromPort = ntohs(from.sin_port);
     return static_cast<int>(n);
   }
