@@ -120,8 +120,11 @@ std::string BackupToJson(const Backup& b) {
   DecodeBackup(b, *table, doors, lift);
 
   std::string out;
-  out.reserve(4096 + 2 * b.busTable.size() + 300 * static_cast<std::size_t>(table->count) +
-              2600 * b.blocks.size());
+  // Two hex digits per byte, a line per device, a little per block and name: one allocation
+  // of about the text's size.
+  std::size_t size = 2048 + 2 * b.busTable.size() + 128 * static_cast<std::size_t>(table->count);
+  for (const RawBlock& block : b.blocks) size += 64 + 2 * block.bytes.size();
+  out.reserve(size);
   Writer w(out);
   out += '{';
   w.Key("format", 1, true);
